@@ -1,0 +1,55 @@
+// The one global state record of the program. Every subsystem keeps its
+// state in a sub-record here; subsystem headers never include this file
+// (only .cpp files do), so the record can name all of them.
+#pragma once
+
+#include <cstdint>
+
+#include "core/containers.h"
+#include "core/memory.h"
+#include "math/math.h"
+
+struct LaunchOptions {
+    bool fullscreen;        // "-f", "-fullscreen"
+    bool display_paced;     // "-v": present with the display, no sleep
+    int64_t sleep_amount;   // "-s N", "-sleep N"
+    String resources_path;  // "-r PATH"
+};
+
+enum : int32_t {
+    COLOR_BLACK, COLOR_DARK_GRAY, COLOR_GRAY, COLOR_LIGHT_GRAY, COLOR_WHITE, COLOR_RED, COLOR_GREEN,
+    COLOR_BLUE, COLOR_YELLOW, COLOR_CYAN, COLOR_MAGENTA, COLOR_VIOLET, COLOR_ORANGE, COLOR_COUNT,
+};
+
+struct Editor {
+    Pool pools[2];                  // POOL_PERSISTENT, POOL_FRAME
+    Mat4 view_matrix;               // what every draw uploads
+    Mat4 projection_matrix;
+    Vec4 palette[COLOR_COUNT];      // named colors, fixed at start-up
+    double gamma_value;             // 2.2
+    bool running;
+    double timestep;                // seconds of motion per frame
+    double work_seconds;            // time in the last editor_frame
+    double frame_seconds;           // last present-to-present time
+    int32_t window_width, window_height;
+    int64_t sleep_amount;           // milliseconds after each present
+    bool viewport_keys;             // viewport shortcuts live this frame
+    int64_t text_focus;             // a text field claimed the keyboard last frame
+    float mouse_x, mouse_y;         // window pixels, y from the bottom
+    Array<uint8_t> input_enable_stack;  // top: the pointer may act on this area
+    bool show_stats;
+    LaunchOptions options;
+
+    // Main loop bookkeeping
+    int64_t counter_frequency;      // ticks per second
+    int64_t counter_previous_present;
+    uint8_t* image_block;           // decoder memory during start-up only
+
+    // Subsystem records (added as the subsystems arrive)
+};
+
+extern Editor editor;
+
+void input_enable_push(uint8_t value);
+void input_enable_pop();
+uint8_t input_enable_top();
