@@ -1,0 +1,2 @@
+// Shared pieces of the test programs.
+#include "support/pool_fixture.h"
