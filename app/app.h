@@ -13,6 +13,10 @@ bool editor_startup(Array<String> arguments);
 bool editor_step();
 void editor_shutdown();
 
+struct LaunchOptions;
+// The mode byte display_open receives for these options.
+uint8_t display_mode_for(const LaunchOptions& options);
+
 // The whole life; returns the process exit status.
 int editor_main(Array<String> arguments);
 int editor_main_from_argv(int count, char** values);

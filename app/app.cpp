@@ -1,0 +1,207 @@
+// Start-up, the main loop one frame at a time, and shutdown. Everything the
+// program owns is released here in a fixed order; the frame order lives in
+// editor_step so tests can drive the real program frame by frame.
+#include "app/app.h"
+
+#include <cstdlib>
+
+#include "app/editor.h"
+#include "core/format.h"
+#include "platform/platform.h"
+
+// ---------------------------------------------------------------------------
+// Command line
+
+static void options_read(LaunchOptions* options, Array<String> arguments) {
+    for (int64_t i = 0; i < arguments.count; i++) {
+        String argument = arguments.data[i];
+        bool has_value = i + 1 < arguments.count;
+        if (string_equal(argument, S("-v"))) {
+            options->display_paced = true;
+        } else if (string_equal(argument, S("-f")) || string_equal(argument, S("-fullscreen"))) {
+            options->fullscreen = true;
+        } else if (string_equal(argument, S("-s")) || string_equal(argument, S("-sleep"))) {
+            if (has_value) {
+                TextReader reader = reader_make(arguments.data[++i]);
+                options->sleep_amount = scan_integer(&reader);
+            }
+        } else if (string_equal(argument, S("-r"))) {
+            if (has_value) options->resources_path = arguments.data[++i];
+        } else {
+            format_print(S("unknown argument: %a\n"), {fmt_string(argument)});
+        }
+    }
+}
+
+uint8_t display_mode_for(const LaunchOptions& options) {
+    uint8_t mode = 0x04;
+    if (!options.display_paced) mode |= 0x40;
+    mode |= options.fullscreen ? 0x20 : 0x10;
+    return mode;
+}
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+static void editor_initial_values() {
+    // A second start in the same process (tests) must not leak the first's pools.
+    pool_release(POOL_PERSISTENT);
+    pool_release(POOL_FRAME);
+    editor = Editor{};
+    editor.timestep = 1.0 / 60.0;
+    editor.sleep_amount = 12;
+    editor.gamma_value = 2.2;
+    editor.viewport_keys = true;
+    static const Vec4 palette[COLOR_COUNT] = {
+        {0, 0, 0, 1},       {0.25f, 0.25f, 0.25f, 1}, {0.5f, 0.5f, 0.5f, 1}, {0.75f, 0.75f, 0.75f, 1},
+        {1, 1, 1, 1},       {1, 0, 0, 1},             {0, 1, 0, 1},          {0, 0, 1, 1},
+        {1, 1, 0, 1},       {0, 1, 1, 1},             {1, 0, 1, 1},          {0.5f, 0, 1, 1},
+        {1, 0.5f, 0, 1},
+    };
+    for (int i = 0; i < COLOR_COUNT; i++) editor.palette[i] = palette[i];
+    editor.options.sleep_amount = 12;
+    editor.options.resources_path = S("resources.txt");
+    editor.input_enable_stack = array_make<uint8_t>(POOL_PERSISTENT);
+}
+
+bool editor_startup(Array<String> arguments) {
+    editor_initial_values();
+    options_read(&editor.options, arguments);
+    editor.sleep_amount = editor.options.sleep_amount;
+
+    system_init(63);
+    String title = S("tarnisk");
+    if (!display_open(1024, 768, &title, display_mode_for(editor.options), 1)) {
+        format_print(S("cannot open window: %.\n"), {fmt_string(display_error())});
+        system_release();
+        return false;
+    }
+    int32_t refresh = 0;
+    display_get_info(&editor.window_width, &editor.window_height, &refresh);
+    if (refresh != 0) editor.timestep = 1.0 / refresh;
+
+    bool memory_ok = pool_create(POOL_PERSISTENT, POOL_PERSISTENT_CAPACITY) &&
+                     pool_create(POOL_FRAME, POOL_FRAME_CAPACITY);
+    editor.image_block = static_cast<uint8_t*>(std::malloc(67108864));
+    if (!memory_ok || !editor.image_block) {
+        print(S("cannot start: out of memory\n"));
+        std::free(editor.image_block);
+        editor.image_block = nullptr;
+        pool_release(POOL_PERSISTENT);
+        pool_release(POOL_FRAME);
+        display_close();
+        system_release();
+        return false;
+    }
+    editor.input_enable_stack = array_make<uint8_t>(POOL_PERSISTENT);
+    image_set_buffer(67108864, editor.image_block);
+
+    Image icon{};
+    String icon_path = S("textures/green_cube.png");
+    if (image_load(&icon, &icon_path, 4)) display_set_icon((int32_t)icon.width, (int32_t)icon.height, icon.pixels);
+    image_set_flip(true);
+
+    // Assets, shaders, batch, frame targets and theme are loaded here.
+
+    image_set_buffer(0, nullptr);
+    std::free(editor.image_block);
+    editor.image_block = nullptr;
+
+    input_text_enable(true);
+    pipeline_cull_enable(true);
+    input_enable_push(1);
+
+    editor.counter_frequency = system_performance_frequency();
+    editor.running = true;
+    editor.counter_previous_present = 0;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// One frame
+
+static bool mouse_in_viewport() {
+    float toolbar_height = 0;  // the toolbar's strip, once it is drawn
+    return editor.mouse_y < editor.window_height - toolbar_height && editor.mouse_x >= 0 && editor.mouse_y >= 0 &&
+           editor.mouse_x < editor.window_width;
+}
+
+static bool scene_has_unsaved_changes() {
+    return false;  // no document yet: an empty never-saved scene quits at once
+}
+
+bool editor_step() {
+    pool_reset(POOL_FRAME);
+    input_poll();
+
+    if (display_is_closed() || input_key_is_pressed(KEY_ESCAPE)) {
+        if (!scene_has_unsaved_changes()) editor.running = false;
+    }
+
+    int32_t old_width = editor.window_width, old_height = editor.window_height;
+    if (display_is_resized(&editor.window_width, &editor.window_height)) {
+        (void)old_width;
+        (void)old_height;
+    }
+
+    input_enable_push(mouse_in_viewport() ? 1 : 0);
+    editor.viewport_keys = editor.text_focus == 0;
+    editor.text_focus = 0;
+    int32_t mouse_x = 0, mouse_y = 0;
+    input_mouse_position(&mouse_x, &mouse_y);
+    editor.mouse_x = (float)mouse_x;
+    editor.mouse_y = (float)(editor.window_height - mouse_y);
+
+    int64_t work_start = system_performance_counter();
+    // editor_frame() runs here.
+    int64_t work_end = system_performance_counter();
+    editor.work_seconds = editor.counter_frequency ? (double)(work_end - work_start) / editor.counter_frequency : 0;
+    input_enable_pop();
+
+    frame_buffer_unbind(0);
+    pipeline_viewport(0, 0, editor.window_width, editor.window_height);
+    pipeline_clear_color(0, 0, 0, 1);
+    pipeline_clear(CLEAR_COLOR | CLEAR_DEPTH);
+
+    int64_t now = system_performance_counter();
+    editor.frame_seconds =
+        editor.counter_frequency ? (double)(now - editor.counter_previous_present) / editor.counter_frequency : 0;
+    if (!editor.options.display_paced) {
+        pipeline_present();
+        system_sleep(editor.sleep_amount);
+    } else {
+        editor.timestep = editor.frame_seconds;
+        pipeline_present();
+    }
+    if (!editor.running) return false;
+    editor.counter_previous_present = now;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Shutdown
+
+void editor_shutdown() {
+    pool_release(POOL_PERSISTENT);
+    pool_release(POOL_FRAME);
+    display_close();
+    system_release();
+}
+
+int editor_main(Array<String> arguments) {
+    if (!editor_startup(arguments)) return 1;
+    while (editor_step()) {
+    }
+    editor_shutdown();
+    return 0;
+}
+
+int editor_main_from_argv(int count, char** values) {
+    // The arguments are viewed, not copied: they outlive the program's run.
+    static String views[256];
+    Array<String> arguments{nullptr, 0, 0, POOL_PERSISTENT};
+    if (count > 256) count = 256;
+    for (int i = 0; i < count; i++) views[i] = string_from_cstring(values[i]);
+    if (count > 0) arguments = Array<String>{views, count, count, POOL_PERSISTENT};
+    return editor_main(arguments);
+}
