@@ -7,6 +7,7 @@
 
 #include "core/containers.h"
 #include "core/memory.h"
+#include "assets/assets.h"
 #include "math/math.h"
 
 struct LaunchOptions {
@@ -46,6 +47,8 @@ struct Editor {
     uint8_t* image_block;           // decoder memory during start-up only
 
     // Subsystem records (added as the subsystems arrive)
+    AssetState assets;              // icons, default font, name tables, built-in meshes
+    Theme theme;
 };
 
 extern Editor editor;
