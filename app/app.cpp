@@ -12,7 +12,7 @@
 // ---------------------------------------------------------------------------
 // Command line
 
-static void options_read(LaunchOptions* options, Array<String> arguments) {
+void launch_options_read(LaunchOptions* options, Array<String> arguments) {
     for (int64_t i = 0; i < arguments.count; i++) {
         String argument = arguments.data[i];
         bool has_value = i + 1 < arguments.count;
@@ -66,7 +66,7 @@ static void editor_initial_values() {
 
 bool editor_startup(Array<String> arguments) {
     editor_initial_values();
-    options_read(&editor.options, arguments);
+    launch_options_read(&editor.options, arguments);
     editor.sleep_amount = editor.options.sleep_amount;
 
     system_init(63);

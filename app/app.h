@@ -14,6 +14,8 @@ bool editor_step();
 void editor_shutdown();
 
 struct LaunchOptions;
+// Reads the command line into the options; unknown arguments are printed.
+void launch_options_read(LaunchOptions* options, Array<String> arguments);
 // The mode byte display_open receives for these options.
 uint8_t display_mode_for(const LaunchOptions& options);
 

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <string>
 #include <system_error>
 #include <vector>
 
@@ -17,9 +16,17 @@
 #include "platform/platform.h"
 #include "platform/platform_test_hooks.h"
 
-static std::string path_text(const String* path) {
-    if (!path || path->length <= 0 || !path->data) return std::string();
-    return std::string(reinterpret_cast<const char*>(path->data), (size_t)path->length);
+// Paths reach the C library zero-terminated; a path longer than the buffer
+// is refused rather than cut.
+struct PathText { char text[4096]; bool ok; };
+
+static PathText path_text(const String* path) {
+    PathText result{};
+    if (!path || path->length <= 0 || !path->data || path->length >= (int64_t)sizeof result.text) return result;
+    std::memcpy(result.text, path->data, (size_t)path->length);
+    result.text[path->length] = 0;
+    result.ok = true;
+    return result;
 }
 
 static char file_error_text[256];
@@ -31,20 +38,20 @@ static void remember_error(int error_number) {
 String file_error() { return string_from_cstring(file_error_text); }
 
 FileHandle file_open(const String* path, int32_t mode) {
-    std::string name = path_text(path);
+    PathText name = path_text(path);
     FileHandle handle{nullptr, true};
-    if (name.empty()) {
-        remember_error(ENOENT);
+    if (!name.ok) {
+        remember_error(path && path->length > 0 ? ENAMETOOLONG : ENOENT);
         return handle;
     }
     if (mode == FILE_READ) {
         std::error_code error;
-        if (std::filesystem::is_directory(name, error)) {
+        if (std::filesystem::is_directory(name.text, error)) {
             remember_error(EISDIR);
             return handle;
         }
     }
-    FILE* file = std::fopen(name.c_str(), mode == FILE_WRITE ? "wb" : "rb");
+    FILE* file = std::fopen(name.text, mode == FILE_WRITE ? "wb" : "rb");
     if (!file) {
         remember_error(errno);
         return handle;
@@ -104,49 +111,56 @@ bool file_close(FileHandle handle) {
 }
 
 bool file_exists(const String* path) {
-    std::string name = path_text(path);
-    if (name.empty()) return false;
+    PathText name = path_text(path);
+    if (!name.ok) return false;
     std::error_code error;
-    return std::filesystem::is_regular_file(name, error);
+    return std::filesystem::is_regular_file(name.text, error);
 }
 
 bool file_rename(const String* from, const String* to) {
-    if (std::rename(path_text(from).c_str(), path_text(to).c_str()) != 0) {
+    PathText from_text = path_text(from), to_text = path_text(to);
+    if (!from_text.ok || !to_text.ok) {
+        remember_error(ENAMETOOLONG);
+        return false;
+    }
+    if (std::rename(from_text.text, to_text.text) != 0) {
         remember_error(errno);
         return false;
     }
     return true;
 }
 
-bool file_remove(const String* path) { return std::remove(path_text(path).c_str()) == 0; }
+bool file_remove(const String* path) {
+    PathText name = path_text(path);
+    return name.ok && std::remove(name.text) == 0;
+}
 
 bool directory_get_content(DirectoryContent* out, const String* path, int8_t pool) {
     *out = DirectoryContent{};
-    std::string name = path_text(path);
-    if (name.empty()) name = ".";
-    std::vector<std::string> directories{".", ".."}, files;
+    PathText name = path_text(path);
+    if (!name.ok) {
+        if (path && path->length > 0) return false;
+        std::strcpy(name.text, ".");  // the empty path is the working directory
+    }
+    Array<String> directories = array_make<String>(pool), files = array_make<String>(pool);
+    array_push(&directories, string_copy_to(S("."), pool));
+    array_push(&directories, string_copy_to(S(".."), pool));
     std::error_code error;
-    std::filesystem::directory_iterator it(name, error), end;
+    std::filesystem::directory_iterator it(name.text, error), end;
     if (error) return false;
     for (; it != end; it.increment(error)) {
         if (error) break;
         std::error_code kind_error;
-        std::string entry = it->path().filename().string();
-        if (it->is_directory(kind_error)) directories.push_back(entry);
-        else files.push_back(entry);
+        const char* entry = it->path().filename().c_str();
+        String copy = string_copy_to(string_from_cstring(entry), pool);
+        if (it->is_directory(kind_error)) array_push(&directories, copy);
+        else array_push(&files, copy);
     }
-    auto to_strings = [pool](const std::vector<std::string>& names, String** list, int64_t* count) {
-        *list = pool_alloc_array<String>(pool, (int64_t)names.size());
-        if (!*list) return false;
-        for (size_t i = 0; i < names.size(); i++) {
-            String view{reinterpret_cast<const uint8_t*>(names[i].data()), (int64_t)names[i].size()};
-            (*list)[i] = string_copy_to(view, pool);
-        }
-        *count = (int64_t)names.size();
-        return true;
-    };
-    return to_strings(directories, &out->directories, &out->directory_count) &&
-           to_strings(files, &out->files, &out->file_count);
+    out->directories = directories.data;
+    out->directory_count = directories.count;
+    out->files = files.data;
+    out->file_count = files.count;
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -167,7 +181,6 @@ void platform_show_message_box_window(const char* title, const char* text);  // 
 
 void show_simple_message_box(int32_t flags, const String* title, const String* text) {
     (void)flags;
-    std::string title_text = path_text(title), body = path_text(text);
     print(S("message: "));
     print(*title);
     print(S(": "));
@@ -175,12 +188,14 @@ void show_simple_message_box(int32_t flags, const String* title, const String* t
     print(S("\n"));
     if (headless_message_boxes) {
         RecordedMessageBox box{};
-        std::snprintf(box.title, sizeof box.title, "%s", title_text.c_str());
-        std::snprintf(box.text, sizeof box.text, "%s", body.c_str());
+        std::snprintf(box.title, sizeof box.title, "%.*s", (int)title->length, reinterpret_cast<const char*>(title->data));
+        std::snprintf(box.text, sizeof box.text, "%.*s", (int)text->length, reinterpret_cast<const char*>(text->data));
         recorded_boxes.push_back(box);
         return;
     }
-    platform_show_message_box_window(title_text.c_str(), body.c_str());
+    const char* title_text = string_to_cstring(*title, POOL_FRAME);
+    const char* body = string_to_cstring(*text, POOL_FRAME);
+    platform_show_message_box_window(title_text, body);
 }
 
 // ---------------------------------------------------------------------------
