@@ -52,6 +52,7 @@ static void editor_initial_values() {
     editor.sleep_amount = 12;
     editor.gamma_value = 2.2;
     editor.viewport_keys = true;
+    editor.camera = camera_default();
     static const Vec4 palette[COLOR_COUNT] = {
         {0, 0, 0, 1},       {0.25f, 0.25f, 0.25f, 1}, {0.5f, 0.5f, 0.5f, 1}, {0.75f, 0.75f, 0.75f, 1},
         {1, 1, 1, 1},       {1, 0, 0, 1},             {0, 1, 0, 1},          {0, 0, 1, 1},
@@ -151,6 +152,8 @@ bool editor_step() {
     input_mouse_position(&mouse_x, &mouse_y);
     editor.mouse_x = (float)mouse_x;
     editor.mouse_y = (float)(editor.window_height - mouse_y);
+
+    camera_update();
 
     int64_t work_start = system_performance_counter();
     // editor_frame() runs here.

@@ -13,3 +13,5 @@ uint8_t input_enable_top() {
     const Array<uint8_t>& stack = editor.input_enable_stack;
     return stack.count > 0 ? stack.data[stack.count - 1] : 0;
 }
+
+bool editor_mode_2d() { return false; }

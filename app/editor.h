@@ -9,6 +9,7 @@
 #include "core/memory.h"
 #include "assets/assets.h"
 #include "math/math.h"
+#include "app/camera.h"
 
 struct LaunchOptions {
     bool fullscreen;        // "-f", "-fullscreen"
@@ -47,6 +48,7 @@ struct Editor {
     uint8_t* image_block;           // decoder memory during start-up only
 
     // Subsystem records (added as the subsystems arrive)
+    Camera camera;
     AssetState assets;              // icons, default font, name tables, built-in meshes
     Theme theme;
 };
@@ -56,3 +58,6 @@ extern Editor editor;
 void input_enable_push(uint8_t value);
 void input_enable_pop();
 uint8_t input_enable_top();
+
+// The scene's 2D setting (orthographic top view).
+bool editor_mode_2d();
