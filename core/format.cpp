@@ -4,6 +4,7 @@
 // Relies on core/containers (StringBuilder, TextReader) and stdio for stdout.
 #include "core/format.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -131,24 +132,42 @@ void put_float(Output* out, double value, NumberFormat format) {
         return digit;
     };
 
-    // Integer digits above the width are generated and thrown away. A value
-    // with more integer digits than the 64-place buffer holds (1e64 and up in
-    // base 10) is printed whole instead: its leading digits come from the
-    // buffer and the places past it print as zeros, so the text still reads
-    // back as the value rather than as its meaningless lowest digits.
-    if (k <= 64) {
-        while (k > width) {
-            next_digit();
-            k--;
-        }
-    }
-    int64_t kept_int = k;
-    // Digits past the rounding digit never reach the output, so they are not
-    // computed. Places beyond the 64-digit buffer read as zeros.
-    int64_t wanted = kept_int + precision + 1;
-    int count = wanted < 64 ? (int)wanted : 64;
     uint8_t digits[64];
-    for (int i = 0; i < count; i++) digits[i] = (uint8_t)next_digit();
+    int count = 0;  // digits in the buffer; places past it read as zeros
+    int64_t kept_int;
+    if (k > 64 && base == 10) {
+        // More integer digits than the 64-place buffer holds (1e64 and up):
+        // the literal loop's lowest digits would be meaningless, so the value
+        // is printed whole, with its shortest round-trip digits followed by
+        // zeros. It reads back as exactly the same double.
+        char scientific[40];
+        std::to_chars_result written = std::to_chars(scientific, scientific + sizeof(scientific), value, std::chars_format::scientific);
+        const char* c = scientific;
+        for (; c < written.ptr && *c != 'e'; c++) {
+            if (*c >= '0' && *c <= '9' && count < 64) digits[count++] = (uint8_t)(*c - '0');
+        }
+        int64_t exponent = 0;
+        bool exponent_negative = false;
+        for (c++; c < written.ptr; c++) {
+            if (*c == '-') exponent_negative = true;
+            else if (*c >= '0' && *c <= '9') exponent = exponent * 10 + (*c - '0');
+        }
+        kept_int = (exponent_negative ? -exponent : exponent) + 1;
+    } else {
+        // Integer digits above the width are generated and thrown away.
+        if (k <= 64) {
+            while (k > width) {
+                next_digit();
+                k--;
+            }
+        }
+        kept_int = k;
+        // Digits past the rounding digit never reach the output, so they are
+        // not computed.
+        int64_t wanted = kept_int + precision + 1;
+        count = wanted < 64 ? (int)wanted : 64;
+        for (int i = 0; i < count; i++) digits[i] = (uint8_t)next_digit();
+    }
 
     int64_t kept = kept_int + precision;  // integer + fraction digits
     if (kept < count && digits[kept] >= (base + 1) / 2) {
