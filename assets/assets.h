@@ -192,6 +192,17 @@ struct AssetState {
 // ---------------------------------------------------------------------------
 // Textures, icons and the resource list (assets/textures.cpp)
 
+// One line of the resource list, taken apart (views into the line).
+enum : int32_t { MANIFEST_NONE, MANIFEST_TEXTURE, MANIFEST_FONT, MANIFEST_MESH };
+struct ManifestEntry {
+    int32_t kind;
+    String name;
+    int32_t wrap_s, wrap_t, min_filter, mag_filter;   // textures only
+    String path;
+};
+// False for lines that name no resource ("data", unknown keywords, blank).
+bool manifest_parse_line(String line, ManifestEntry* entry);
+
 Texture texture_load(String path, int32_t wrap_s, int32_t wrap_t, int32_t min_filter, int32_t mag_filter);
 // The 36 icons in their fixed order, then the default font.
 void icons_load();
@@ -212,6 +223,11 @@ void meshes_release();
 // Writes the whole record on success; on failure leaves it as prepared and
 // prints one console line (except for a malformed line).
 bool font_load(String path, Font* font);
+// The description alone, without files or GPU: fills `font` (glyphs in the
+// persistent pool, texture 0) and the image path of its last "i" line
+// (joined with `directory` when needed). With `check_files` false the image
+// path is taken as written and never looked for.
+bool font_parse(String text, String directory, Font* font, String* image_path, bool check_files);
 
 // ---------------------------------------------------------------------------
 // Meshes (assets/mesh.cpp)
@@ -222,6 +238,8 @@ bool mesh_import(Mesh* mesh, String path);
 // Clears the slot, imports ("failed to load mesh: " on failure) and appends
 // the slot to the mesh table without a name.
 bool mesh_load_builtin(Mesh* slot, String path);
+// The five built-in models into AssetState::builtin, in their fixed order.
+void builtin_meshes_load();
 
 // ---------------------------------------------------------------------------
 // Theme (assets/theme.cpp)

@@ -1,0 +1,74 @@
+// The OBJ/MTL importer's inner steps, callable on text in memory without a
+// GPU: the tests, the fuzz targets and the benchmark use them; the editor
+// goes through mesh_import (assets/assets.h). Relies on core/ and math/.
+#pragma once
+
+#include <cstdint>
+
+#include "assets/assets.h"
+#include "core/containers.h"
+
+// One block of scratch memory for one import, with bump allocation; the
+// whole block goes back in one call. Sized to the job, so a model far larger
+// than the frame pool can be read.
+struct ScratchArena {
+    uint8_t* base;
+    int64_t capacity;
+    int64_t used;
+};
+
+bool scratch_create(ScratchArena* arena, int64_t capacity);
+// Changes the capacity; the block may move, so only call it while the caller
+// holds offsets, not pointers, into it.
+bool scratch_resize(ScratchArena* arena, int64_t capacity);
+void* scratch_alloc(ScratchArena* arena, int64_t size);   // 16-byte aligned, null when full
+void scratch_release(ScratchArena* arena);
+
+// A material as the MTL file describes it. Colors already carry the 2.2
+// power; names are views into the library text.
+struct ParsedMaterial {
+    String name;
+    Vec4 ambient, diffuse, specular, emissive;
+    Vec4 diffuse_raw;          // "Kd" as written, alpha 1
+    float shininess;           // "Ns"
+    float dissolve;            // "d"
+    String diffuse_map;        // "map_Ka" / "map_Kd" texture name
+    String specular_map;       // "map_Ks"
+    String emissive_map;       // "map_Ke"
+};
+
+// Appends the materials of one library to `materials` (capacity given by the
+// caller; returns false when more would not fit, keeping those that did).
+// `count_only` lets a caller size the array: returns the "newmtl" count.
+int64_t mtl_count_materials(String text);
+bool mtl_parse(String text, ParsedMaterial* materials, int64_t capacity, int64_t* count);
+
+// The CPU side of an import, all in the arena.
+struct MeshBuild {
+    MeshVertex* vertices;
+    int64_t vertex_count;
+    uint32_t* indices;
+    int64_t index_count;
+    ParsedMaterial* materials;
+    MaterialRange* ranges;     // one per material; names are views
+    int64_t material_count;
+    Vec3 bounds_min, bounds_max;
+    int64_t dropped_faces;     // out-of-range indices or fewer than three corners
+    bool out_of_memory;        // the arena could not be sized for the model
+    int64_t bytes_needed;      // arena size the model asked for
+};
+
+// Parses `text` (the OBJ file, read into the arena by the caller or not) and
+// builds vertices, indices and ranges. `obj_path` gives the directory for
+// "mtllib"; with `read_libraries` false no file is touched ("mtllib" lines
+// then use `library_text`, when not empty, as every library's content).
+// Messages ("failed to load material: ", "failed to find material ") go to
+// the console. The arena is created here and sized to the model; the caller
+// releases it. False only when memory ran out.
+bool mesh_build(MeshBuild* build, ScratchArena* arena, String text, String obj_path, bool read_libraries,
+                String library_text = String{nullptr, 0});
+
+// Reads the OBJ file into a fresh arena and builds it (the file's bytes sit
+// at the start of the arena). Returns 0 when done, 1 when the file cannot be
+// opened, 2 when memory ran out.
+int32_t mesh_build_file(MeshBuild* build, ScratchArena* arena, String path);
