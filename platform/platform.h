@@ -33,8 +33,10 @@ void display_close();
 // Keys: 1 any key, A..Z 2..27, 0..9 28..37, arrows 38 left 39 right 40 up
 // 41 down, 42 Space, 43 Enter, 44 Backspace, 45 Tab, 46 Escape, 47 Control,
 // 48 Shift, 49 Alt, 71 Insert, 74 Page Up, 75 Page Down, 76 Home, 77 End,
-// 79 Delete, 85..94 keypad 0..9, 95 keypad period, 96 keypad Enter,
-// 97 F1 .. 98 F2 .. 108 F12. Mouse buttons: 2 primary, 4 secondary, 3 middle.
+// 79 Delete, 84 keypad 0, 85..93 keypad 1..9, 94 keypad period, 95 keypad
+// Enter (the text field's table fixes these), 97 F1 .. 98 F2 .. 108 F12.
+// Control, Shift and Alt stand for either side. Mouse buttons: 2 primary,
+// 4 secondary, 3 middle.
 enum : int32_t {
     KEY_ANY = 1,
     KEY_A = 2, KEY_Z = 27,
@@ -44,7 +46,7 @@ enum : int32_t {
     KEY_ESCAPE = 46, KEY_CONTROL = 47, KEY_SHIFT = 48, KEY_ALT = 49,
     KEY_INSERT = 71, KEY_PAGE_UP = 74, KEY_PAGE_DOWN = 75, KEY_HOME = 76,
     KEY_END = 77, KEY_DELETE = 79,
-    KEY_KEYPAD_0 = 85, KEY_KEYPAD_9 = 94, KEY_KEYPAD_PERIOD = 95, KEY_KEYPAD_ENTER = 96,
+    KEY_KEYPAD_0 = 84, KEY_KEYPAD_1 = 85, KEY_KEYPAD_9 = 93, KEY_KEYPAD_PERIOD = 94, KEY_KEYPAD_ENTER = 95,
     KEY_F1 = 97, KEY_F2 = 98, KEY_F12 = 108,
     KEY_COUNT = 128,
 };
@@ -53,6 +55,7 @@ enum : uint32_t { MODIFIER_SHIFT = 1u << 0, MODIFIER_CONTROL = 1u << 1, MODIFIER
 
 inline int32_t key_letter(char c) { return KEY_A + (c - 'A'); }
 inline int32_t key_digit(int d) { return KEY_0 + d; }
+inline int32_t key_keypad_digit(int d) { return KEY_KEYPAD_0 + d; }
 
 void input_poll();
 bool input_key_is_pressed(int32_t key);
@@ -127,7 +130,13 @@ void image_set_flip(bool flip);
 //  clear mask: 1 color, 4 depth (5 both)
 //  polygon mode faces: 2 both; mode: 0 fill, 1 line
 //  render buffer format: 1 depth 24, 3 depth 32F
-//  attachment: 0 depth, 3 color 0
+//  attachment: 0 depth, 3 color 0; draw buffers name color attachments by
+//  number (0 = color 0, negative = none)
+//  frame buffer target: 0 draw and read, 1 read
+//  frame buffer status: 0 complete, 1 undefined, 2 incomplete attachment,
+//  3 missing attachment, 4 incomplete draw buffer, 5 incomplete read buffer,
+//  6 incomplete multisample, 7 incomplete layer targets, 8 unsupported, 9 other
+// Without an open window every GPU call does nothing and creates return 0.
 enum : int32_t { CLEAR_COLOR = 1, CLEAR_DEPTH = 4 };
 
 void pipeline_viewport(int32_t x, int32_t y, int32_t width, int32_t height);
