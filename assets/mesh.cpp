@@ -519,7 +519,10 @@ struct BuildState {
     CornerKey* keys;             // one per vertex, in vertex order
     int64_t vertex_count, key_capacity;
     uint64_t* table;             // high half: hash bits, low half: vertex + 1
-    uint64_t table_mask;
+    uint64_t table_mask;         // slots in use - 1 (a power of two)
+    int64_t table_limit;         // slots reserved: the table grows in place
+    uint32_t position_shift;     // local placement: slot = position << shift, plus a little
+    bool scattered;              // placement by the whole hash
     CornerKey* face;             // corners of the face being read
     MaterialRun* runs;
     int64_t run_count, run_capacity;
@@ -530,10 +533,37 @@ struct BuildState {
     int64_t dropped_faces;
 };
 
+// Where a key's probe starts. Real meshes name positions in runs, so keys
+// are first placed by their position index (neighbouring positions share
+// cache lines); a file that piles many keys onto few positions makes long
+// probes, and the table then switches for good to placement by the hash.
+static inline uint64_t home_slot(const BuildState* s, const CornerKey& key, uint64_t hash) {
+    if (s->scattered) return hash & s->table_mask;
+    return (((uint64_t)key.position << s->position_shift) + (hash & 3)) & s->table_mask;
+}
+
+static void table_rebuild(BuildState* s, int64_t slots) {
+    s->table_mask = (uint64_t)slots - 1;
+    s->position_shift = 0;
+    while (s->totals.positions > 0 && ((int64_t)s->totals.positions << (s->position_shift + 1)) <= slots)
+        s->position_shift++;
+    std::memset(s->table, 0, (size_t)slots * sizeof(uint64_t));
+    for (int64_t vertex = 0; vertex < s->vertex_count; vertex++) {
+        const CornerKey& key = s->keys[vertex];
+        uint64_t h = corner_hash(key);
+        uint64_t at = home_slot(s, key, h);
+        while (s->table[at] != 0) at = (at + 1) & s->table_mask;
+        s->table[at] = (h & 0xFFFFFFFF00000000ull) | (uint64_t)(vertex + 1);
+    }
+}
+
+static constexpr int64_t LOCAL_PROBE_LIMIT = 48;
+
 static inline uint32_t vertex_for(BuildState* s, const CornerKey& key) {
     uint64_t h = corner_hash(key);
     uint64_t tag = h & 0xFFFFFFFF00000000ull;
-    uint64_t at = h & s->table_mask;
+    uint64_t at = home_slot(s, key, h);
+    int64_t probes = 0;
     while (true) {
         uint64_t slot = s->table[at];
         if (slot == 0) break;
@@ -542,10 +572,18 @@ static inline uint32_t vertex_for(BuildState* s, const CornerKey& key) {
             if (key_equal(s->keys[vertex], key)) return vertex;
         }
         at = (at + 1) & s->table_mask;
+        if (++probes > LOCAL_PROBE_LIMIT && !s->scattered) {
+            s->scattered = true;
+            table_rebuild(s, (int64_t)s->table_mask + 1);
+            return vertex_for(s, key);
+        }
     }
     uint32_t vertex = (uint32_t)s->vertex_count++;
     s->keys[vertex] = key;
     s->table[at] = tag | (uint64_t)(vertex + 1);
+    // Keep the table at most half full; it doubles inside its reserve.
+    int64_t slots = (int64_t)s->table_mask + 1;
+    if (s->vertex_count * 2 > slots && slots * 2 <= s->table_limit) table_rebuild(s, slots * 2);
     return vertex;
 }
 
@@ -751,7 +789,7 @@ static bool build_into(MeshBuild* build, ScratchArena* arena, String text, const
     s.key_capacity = counts.corners;
     s.keys = scratch_array<CornerKey>(arena, s.key_capacity);
     s.table = scratch_array<uint64_t>(arena, table_slots);
-    s.table_mask = (uint64_t)table_slots - 1;
+    s.table_limit = table_slots;
     s.face = scratch_array<CornerKey>(arena, counts.max_corners);
     s.run_capacity = counts.usemtl_lines + 1;
     s.runs = scratch_array<MaterialRun>(arena, s.run_capacity);
@@ -761,7 +799,14 @@ static bool build_into(MeshBuild* build, ScratchArena* arena, String text, const
     s.current_material = -1;
     if (!s.positions || !s.uvs || !s.indices || !s.keys || !s.table || !s.face || !s.runs || !s.materials || !s.ranges)
         return false;
-    std::memset(s.table, 0, (size_t)table_slots * sizeof(uint64_t));
+    // Most meshes have about as many vertices as positions or texture
+    // coordinates; start there and double when needed, touching only the
+    // part of the reserve in use.
+    int64_t start_slots = 1024;
+    int64_t expected = counts.positions > counts.uvs ? counts.positions : counts.uvs;
+    while (start_slots < expected * 2 && start_slots < table_slots) start_slots *= 2;
+    if (start_slots > table_slots) start_slots = table_slots;
+    table_rebuild(&s, start_slots);
 
     obj_read(&s, text, options);
     if (!build_ranges(&s)) return false;
