@@ -113,10 +113,12 @@ BENCHMARK(BM_ScanFloat)->Arg(1000)->Unit(benchmark::kMillisecond);
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     RatioReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-    std::map<std::string, double> times;
+    std::map<std::string, double> times, cpu_times;
     void ReportRuns(const std::vector<Run>& reports) override {
         for (const Run& run : reports) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) times[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+            times[run.benchmark_name()] = run.GetAdjustedRealTime();
+            cpu_times[run.benchmark_name()] = run.GetAdjustedCPUTime();
         }
         ConsoleReporter::ReportRuns(reports);
     }
@@ -134,8 +136,9 @@ int main(int argc, char** argv) {
         std::string ours = std::string("BM_BuilderPutFloat/") + range;
         std::string theirs = std::string("BM_Snprintf/") + range;
         if (reporter.times.count(ours) && reporter.times.count(theirs)) {
-            std::printf("values in +-%s: builder_put_float %.1f ms, snprintf %.1f ms, ratio %.2f\n", range,
-                        reporter.times[ours], reporter.times[theirs], reporter.times[ours] / reporter.times[theirs]);
+            std::printf("values in +-%s: builder_put_float %.1f ms, snprintf %.1f ms, ratio %.2f (CPU time: %.1f ms, %.1f ms, ratio %.2f)\n",
+                        range, reporter.times[ours], reporter.times[theirs], reporter.times[ours] / reporter.times[theirs],
+                        reporter.cpu_times[ours], reporter.cpu_times[theirs], reporter.cpu_times[ours] / reporter.cpu_times[theirs]);
         }
     }
     benchmark::Shutdown();
