@@ -10,7 +10,7 @@
 #include "assets/assets.h"
 #include "math/math.h"
 #include "app/camera.h"
-#include "render/draw.h"
+#include "scene/scene.h"
 
 struct LaunchOptions {
     bool fullscreen;        // "-f", "-fullscreen"
@@ -52,7 +52,7 @@ struct Editor {
     Camera camera;
     AssetState assets;              // icons, default font, name tables, built-in meshes
     Theme theme;
-    RenderState render;             // shader programs, batch and draw state, scene and picking targets
+    SceneState scene;               // objects, rows, settings, templates, path and modified flag
 };
 
 extern Editor editor;

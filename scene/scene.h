@@ -1,0 +1,226 @@
+// The scene: id-sorted objects of five kinds, the hierarchy rows that order
+// and group them, the scene-wide settings, the new-object templates, the
+// binary scene file and the text export. Relies on the pools and containers,
+// the math records, the asset lookups (names resolve to handles) and the
+// platform's files and message boxes.
+#pragma once
+
+#include <cstdint>
+
+#include "assets/assets.h"
+#include "core/containers.h"
+#include "math/math.h"
+
+// ---------------------------------------------------------------------------
+// Records
+
+typedef uint8_t ObjectKind;
+enum : uint8_t { OBJECT_QUAD = 0, OBJECT_TEXT = 1, OBJECT_MESH = 2, OBJECT_DATA = 3, OBJECT_PATH = 4, OBJECT_KIND_COUNT = 5 };
+
+// Every group row (start and end) carries this id; object ids count up from
+// 0, so it never names an object.
+constexpr int32_t GROUP_ROW_ID = -1;
+
+struct PathPoint {
+    Vec3 position;
+    Vec3 a;                  // incoming Bezier handle
+    Vec3 b;                  // outgoing Bezier handle
+};
+
+struct QuadBlock {
+    Texture texture;         // resolved from texture_name
+    String texture_name;     // what the file stores
+    Vec4 color;              // RGBA 0..1
+    Vec4 uv_rect;            // x, y, width, height in texture space
+    bool billboard;          // turns to face the camera
+};
+
+struct TextBlock {
+    Font* font;              // resolved from font_name (the default font when unknown)
+    String font_name;
+    Vec4 color;
+    String text;             // may hold line breaks
+    Vec2 alignment;          // -1..1 per axis: where the origin sits on the block
+    double pixels_per_unit;  // font pixels per world unit
+    bool billboard;
+};
+
+struct MeshBlock {
+    Mesh* mesh;              // null: drawn as nothing
+    String mesh_name;
+};
+
+struct PathBlock {
+    bool bezier;
+    bool closed;
+    Vec4 color;
+    double width;            // half-width of the ribbon
+    int64_t index;           // selected point; may lie outside, wrapped where used
+    int64_t sub_index;       // 0 position, 1 handle a, 2 handle b
+    Array<PathPoint> points; // in its own storage, never shared between objects
+};
+
+struct SceneObject {
+    ObjectKind kind;
+    Transform transform;     // position, rotation, scale: copied as one block
+    int64_t id;              // unique in the scene, never reused within a run
+    union {                  // only the member of `kind` means anything
+        QuadBlock quad;
+        TextBlock text;
+        MeshBlock mesh;
+        PathBlock path;
+    };
+    String data;             // free text, exported verbatim
+    bool visible;
+};
+
+struct HierarchyRow {
+    Vec4 color;              // kind color (alpha halved when hidden) or group color
+    Texture icon;
+    int32_t object_id;       // GROUP_ROW_ID for group rows
+    String name;
+    bool group_start;        // the rows up to the matching end are members
+    bool group_end;
+    bool expanded;
+    bool selected;
+};
+
+struct SceneSettings {
+    bool view_2d;            // "2d"
+    bool depth;              // "depth"
+    bool wireframe;          // "wireframe"
+    Vec4 background;         // "background", display space
+    bool snapping;           // "snapping"
+    Vec3 snap_size;          // "snap_size": 0 on an axis leaves it alone
+    double snap_angle;       // "snap_angle", degrees; 0 means no snapping
+    Vec3 plane_normal;       // "plane_normal"
+    double plane_height;     // "plane_height"
+};
+
+// What a new object of each kind starts with.
+struct SceneTemplates {
+    QuadBlock quad;
+    TextBlock text;
+    MeshBlock mesh;
+    PathBlock path;
+    String data;             // data text of new data objects
+};
+
+struct SceneState {
+    Array<SceneObject> objects;   // ascending id
+    Array<HierarchyRow> rows;     // display order and grouping
+    int64_t next_object_id;
+    bool scene_modified;
+    String scene_path;            // empty for a scene never saved or opened
+    SceneSettings settings;
+    SceneTemplates templates;
+
+    // Tool state that the scene file carries with the document; the tools
+    // own its meaning (placement, selection pivot, gizmo).
+    bool placement_mode;
+    bool pivot_per_object;
+    uint8_t gizmo_mode;               // 0..3
+    SceneObject placement_template;   // its kind is the placement kind
+};
+
+// ---------------------------------------------------------------------------
+// Object model (scene/scene.cpp)
+
+String object_kind_name(ObjectKind kind);   // "quad" .. "path", "object" otherwise
+Vec4 object_kind_color(ObjectKind kind);    // theme color; gray for unknown kinds
+Texture object_kind_icon(ObjectKind kind);  // icon; the white texture for unknown kinds
+
+SceneSettings scene_settings_default();
+SceneTemplates scene_templates_default();
+// Start-up values of the whole record: empty, id counter 0, default
+// settings and templates. Needs the assets and the theme to be loaded.
+void scene_init(SceneState* scene);
+
+// Binary search over the id-sorted objects; null when no object has the id.
+SceneObject* scene_find_object(int64_t id);
+SceneObject* scene_find_object_in(SceneState* scene, int64_t id);
+// Copies the record to the end; returns its index, -1 when the pool is full.
+int64_t scene_append_object(const SceneObject& object);
+// A row with all four flags clear; returns its index, -1 when the pool is full.
+int64_t scene_append_row(int64_t id, String name, Texture icon, Vec4 color);
+// The start row ("new group", expanded) at `index` and its end row after it.
+// Returns the start row's index, -1 when the pool is full.
+int64_t scene_insert_group(int64_t index);
+// Re-sorts the objects by id (stable); used when appends came out of order.
+void scene_sort_objects(SceneState* scene);
+
+// New storage for the object's strings and points, so the copy shares
+// nothing with its source. False when the pool is full (the record is then
+// left with views of the source's storage and must not be kept).
+bool scene_object_own_storage(SceneObject* object);
+// The kind block of `kind` from `templates`, copied into new storage.
+bool scene_object_from_template(SceneObject* object, const SceneTemplates* templates, ObjectKind kind);
+
+// A new object of `kind` at `transform` from that kind's template, with its
+// row; sets scene_modified. Returns the new object's id, -1 when the pool
+// was full (nothing is added then).
+int64_t scene_create_object(ObjectKind kind, Transform transform);
+// Duplicates the object of row `row_index`: fresh id, new row with the
+// source row's name, selection moved from the source row to the copy.
+// Returns the new row's index, -1 when the row has no object or the pool
+// was full.
+int64_t scene_duplicate_row(int64_t row_index);
+
+// ---------------------------------------------------------------------------
+// Scene file (scene/scene_file.cpp)
+
+enum SceneLoadResult : int32_t {
+    SCENE_LOAD_OK = 0,
+    SCENE_LOAD_BAD_MAGIC,        // also an empty or unreadable file
+    SCENE_LOAD_BAD_VERSION,
+    SCENE_LOAD_DAMAGED,          // ends early, counts or lengths beyond the end, bytes after the end
+    SCENE_LOAD_OUT_OF_MEMORY,
+};
+
+// The tool bytes the file carries beside the document.
+struct SceneToolBytes {
+    uint8_t placement_mode;
+    uint8_t pivot_per_object;
+    uint8_t gizmo_mode;
+    uint8_t placement_kind;
+};
+
+// Exact size of the file that scene_serialize_state writes.
+int64_t scene_serialized_size(const SceneState* scene);
+// The file bytes of `scene` in `pool`; an empty string when the pool is full.
+String scene_serialize_state(const SceneState* scene, SceneToolBytes tools, int8_t pool);
+// The file bytes of the editor's scene in the frame pool.
+String scene_serialize();
+
+// Parses `bytes` into `out` (storage in POOL_PERSISTENT). Nothing of the
+// editor changes; on failure `out` holds nothing usable and the persistent
+// pool is back where it was.
+SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools);
+// Parses `bytes` and, when they are a whole scene, replaces the editor's
+// scene with it (scene_path = path, scene_modified cleared). Any failure is
+// shown in a message box and leaves the scene, its path and its modified
+// flag exactly as they were.
+SceneLoadResult scene_load_bytes(String bytes, String path);
+// Reads the whole file at `path` and loads it as scene_load_bytes does.
+SceneLoadResult scene_load(String path);
+// Writes the scene beside `path` and renames it over `path` once every byte
+// reached the storage; only then sets scene_path and clears scene_modified.
+// A failure is shown in a message box ("save failed") and leaves the old
+// file, the path and the modified flag as they were.
+bool scene_save(String path);
+
+// Writes `bytes` to a temporary file beside `path`, flushes it to storage
+// and renames it over `path`. On failure the old file stays, the temporary
+// is removed, and *reason (if given) tells why.
+bool scene_write_file(String path, String bytes, String* reason);
+
+// ---------------------------------------------------------------------------
+// Text export (scene/scene_export.cpp)
+
+void transform_to_text(StringBuilder* builder, Transform transform);
+// The export text of `scene` (built in `builder`).
+void scene_export_to_builder(StringBuilder* builder, SceneState* scene);
+// Writes the export of the editor's scene to `path`; a failure is shown in
+// a message box ("export failed"). Touches neither scene_path nor
+// scene_modified.
+bool scene_export(String path);

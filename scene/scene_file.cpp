@@ -1,0 +1,547 @@
+// The binary scene file: little-endian, no padding, the mirror image of the
+// writer and the reader field by field. Relies on the pools (the file bytes
+// live in the frame pool, the loaded scene in the persistent pool), the
+// asset lookups for names and the platform's files and message boxes.
+//
+// Layout: magic u32, version u16, object count i64, objects, row count i64,
+// rows, next object id i64, four tool bytes, four setting bytes, background
+// 4 f32, plane normal 3 f32, plane height f32, snap size 3 f32, snap angle f32.
+#include "scene/scene.h"
+
+#include <bit>
+#include <cstring>
+
+#include "app/editor.h"
+#include "core/format.h"
+#include "platform/platform.h"
+
+constexpr uint32_t SCENE_MAGIC = 0x577AC291;
+constexpr uint16_t SCENE_VERSION = 0;
+
+// Smallest encodings, for refusing counts that cannot fit in what is left.
+constexpr int64_t OBJECT_MIN_BYTES = 8 + 1 + 1 + 40 + 8;  // id, kind, visible, transform, data length
+constexpr int64_t ROW_MIN_BYTES = 8 + 1;
+constexpr int64_t POINT_BYTES = 36;
+constexpr int64_t TAIL_BYTES = 8 + 4 + 4 + 16 + 12 + 4 + 12 + 4;
+
+static_assert(sizeof(Transform) == 40, "a transform is ten floats without padding");
+static_assert(sizeof(PathPoint) == POINT_BYTES, "a path point is nine floats without padding");
+
+// ---------------------------------------------------------------------------
+// Writing. The size is known before the first byte, so the output is one
+// block filled by a plain cursor.
+
+struct ByteWriter {
+    uint8_t* at;
+};
+
+template <typename T>
+static inline void put_value(ByteWriter* writer, T value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    if constexpr (std::endian::native == std::endian::little || sizeof(T) == 1) {
+        std::memcpy(writer->at, &value, sizeof(T));
+    } else {
+        uint8_t bytes[sizeof(T)];
+        std::memcpy(bytes, &value, sizeof(T));
+        for (size_t i = 0; i < sizeof(T); i++) writer->at[i] = bytes[sizeof(T) - 1 - i];
+    }
+    writer->at += sizeof(T);
+}
+
+static inline void put_u8(ByteWriter* writer, uint8_t value) { *writer->at++ = value; }
+
+static inline void put_floats(ByteWriter* writer, const float* values, int64_t count) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(writer->at, values, (size_t)count * 4);
+        writer->at += count * 4;
+    } else {
+        for (int64_t i = 0; i < count; i++) put_value(writer, values[i]);
+    }
+}
+
+static inline void put_string(ByteWriter* writer, String string) {
+    int64_t length = string.length > 0 ? string.length : 0;
+    put_value<int64_t>(writer, length);
+    if (length) std::memcpy(writer->at, string.data, (size_t)length);
+    writer->at += length;
+}
+
+static inline int64_t string_size(String string) { return 8 + (string.length > 0 ? string.length : 0); }
+
+static int64_t object_size(const SceneObject& object) {
+    int64_t size = 8 + 1 + 1 + 40 + string_size(object.data);
+    switch (object.kind) {
+        case OBJECT_QUAD: size += 16 + string_size(object.quad.texture_name) + 16 + 1; break;
+        case OBJECT_TEXT: size += 8 + string_size(object.text.font_name) + 8 + 16 + string_size(object.text.text) + 1; break;
+        case OBJECT_MESH: size += string_size(object.mesh.mesh_name); break;
+        case OBJECT_PATH: size += 1 + 8 + 16 + 8 + object.path.points.count * POINT_BYTES + 8 + 8; break;
+        default: break;
+    }
+    return size;
+}
+
+int64_t scene_serialized_size(const SceneState* scene) {
+    int64_t size = 4 + 2 + 8 + 8 + TAIL_BYTES;
+    for (int64_t i = 0; i < scene->objects.count; i++) size += object_size(scene->objects.data[i]);
+    for (int64_t i = 0; i < scene->rows.count; i++) {
+        const HierarchyRow& row = scene->rows.data[i];
+        size += ROW_MIN_BYTES + (row.group_start ? string_size(row.name) : 0);
+    }
+    return size;
+}
+
+static void put_object(ByteWriter* w, const SceneObject& object) {
+    put_value<int64_t>(w, object.id);
+    put_u8(w, object.kind);
+    put_u8(w, object.visible ? 1 : 0);
+    put_floats(w, &object.transform.position.x, 10);
+    switch (object.kind) {
+        case OBJECT_QUAD: {
+            const QuadBlock& quad = object.quad;
+            put_floats(w, &quad.color.x, 4);
+            put_string(w, quad.texture_name);
+            put_floats(w, &quad.uv_rect.x, 4);
+            put_u8(w, quad.billboard ? 1 : 0);
+        } break;
+        case OBJECT_TEXT: {
+            const TextBlock& text = object.text;
+            put_value<double>(w, text.pixels_per_unit);
+            put_string(w, text.font_name);
+            put_floats(w, &text.alignment.x, 2);
+            put_floats(w, &text.color.x, 4);
+            put_string(w, text.text);
+            put_u8(w, text.billboard ? 1 : 0);
+        } break;
+        case OBJECT_MESH: put_string(w, object.mesh.mesh_name); break;
+        case OBJECT_PATH: {
+            const PathBlock& path = object.path;
+            put_u8(w, (uint8_t)((path.bezier ? 1 : 0) | (path.closed ? 2 : 0)));
+            put_value<double>(w, path.width);
+            put_floats(w, &path.color.x, 4);
+            put_value<int64_t>(w, path.points.count);
+            if (path.points.count > 0) put_floats(w, &path.points.data[0].position.x, path.points.count * 9);
+            put_value<int64_t>(w, path.index);
+            put_value<int64_t>(w, path.sub_index);
+        } break;
+        default: break;  // data, and kinds this version does not know: no block
+    }
+    put_string(w, object.data);
+}
+
+String scene_serialize_state(const SceneState* scene, SceneToolBytes tools, int8_t pool) {
+    int64_t size = scene_serialized_size(scene);
+    uint8_t* bytes = static_cast<uint8_t*>(pool_alloc(pool, size));
+    if (!bytes) return String{nullptr, 0};
+    ByteWriter writer{bytes};
+    ByteWriter* w = &writer;
+    put_value<uint32_t>(w, SCENE_MAGIC);
+    put_value<uint16_t>(w, SCENE_VERSION);
+    put_value<int64_t>(w, scene->objects.count);
+    for (int64_t i = 0; i < scene->objects.count; i++) put_object(w, scene->objects.data[i]);
+    put_value<int64_t>(w, scene->rows.count);
+    for (int64_t i = 0; i < scene->rows.count; i++) {
+        const HierarchyRow& row = scene->rows.data[i];
+        put_value<int64_t>(w, (int64_t)row.object_id);
+        put_u8(w, (uint8_t)((row.group_start ? 1 : 0) | (row.group_end ? 2 : 0) | (row.expanded ? 4 : 0) |
+                            (row.selected ? 8 : 0)));
+        if (row.group_start) put_string(w, row.name);
+    }
+    put_value<int64_t>(w, scene->next_object_id);
+    put_u8(w, tools.placement_mode ? 1 : 0);
+    put_u8(w, tools.pivot_per_object ? 1 : 0);
+    put_u8(w, tools.gizmo_mode);
+    put_u8(w, tools.placement_kind);
+    const SceneSettings& settings = scene->settings;
+    put_u8(w, settings.view_2d ? 1 : 0);
+    put_u8(w, settings.depth ? 1 : 0);
+    put_u8(w, settings.wireframe ? 1 : 0);
+    put_u8(w, settings.snapping ? 1 : 0);
+    put_floats(w, &settings.background.x, 4);
+    put_floats(w, &settings.plane_normal.x, 3);
+    put_value<float>(w, (float)settings.plane_height);
+    put_floats(w, &settings.snap_size.x, 3);
+    put_value<float>(w, (float)settings.snap_angle);
+    return String{bytes, size};
+}
+
+// The tool bytes live with the document in the scene record; these two are
+// the only places that know where.
+static SceneToolBytes tool_bytes_of(const SceneState* scene) {
+    return SceneToolBytes{scene->placement_mode, scene->pivot_per_object, scene->gizmo_mode,
+                          scene->placement_template.kind};
+}
+
+static void tool_bytes_apply(SceneState* scene, SceneToolBytes tools) {
+    scene->placement_mode = tools.placement_mode != 0;
+    scene->pivot_per_object = tools.pivot_per_object != 0;
+    // Other modules index tables by these two; a byte from a damaged or
+    // future file must not reach them out of range.
+    scene->gizmo_mode = tools.gizmo_mode <= 3 ? tools.gizmo_mode : 0;
+    // The preview must never hold the block of another kind than its own.
+    SceneObject& preview = scene->placement_template;
+    preview.kind = tools.placement_kind < OBJECT_KIND_COUNT ? tools.placement_kind : (uint8_t)OBJECT_QUAD;
+    switch (preview.kind) {
+        case OBJECT_QUAD: preview.quad = scene->templates.quad; break;
+        case OBJECT_TEXT: preview.text = scene->templates.text; break;
+        case OBJECT_MESH: preview.mesh = scene->templates.mesh; break;
+        case OBJECT_PATH: preview.path = scene->templates.path; break;
+        default: break;
+    }
+    preview.data = preview.kind == OBJECT_DATA ? scene->templates.data : String{nullptr, 0};
+}
+
+String scene_serialize() { return scene_serialize_state(&editor.scene, tool_bytes_of(&editor.scene), POOL_FRAME); }
+
+// ---------------------------------------------------------------------------
+// Reading. A read past the end marks the reader failed and yields zeros; the
+// parse checks once at the end and refuses the whole file.
+
+struct ByteReader {
+    const uint8_t* at;
+    const uint8_t* end;
+    bool failed;
+};
+
+static inline int64_t remaining(const ByteReader* reader) { return reader->end - reader->at; }
+
+static inline bool take(ByteReader* reader, int64_t count) {
+    if (count > remaining(reader)) {
+        reader->failed = true;
+        reader->at = reader->end;
+        return false;
+    }
+    return true;
+}
+
+template <typename T>
+static inline T get_value(ByteReader* reader) {
+    T value{};
+    if (!take(reader, sizeof(T))) return value;
+    if constexpr (std::endian::native == std::endian::little || sizeof(T) == 1) {
+        std::memcpy(&value, reader->at, sizeof(T));
+    } else {
+        uint8_t bytes[sizeof(T)];
+        for (size_t i = 0; i < sizeof(T); i++) bytes[i] = reader->at[sizeof(T) - 1 - i];
+        std::memcpy(&value, bytes, sizeof(T));
+    }
+    reader->at += sizeof(T);
+    return value;
+}
+
+static inline uint8_t get_u8(ByteReader* reader) { return get_value<uint8_t>(reader); }
+
+static inline void get_floats(ByteReader* reader, float* values, int64_t count) {
+    if (!take(reader, count * 4)) {
+        std::memset(values, 0, (size_t)count * 4);
+        return;
+    }
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(values, reader->at, (size_t)count * 4);
+        reader->at += count * 4;
+    } else {
+        for (int64_t i = 0; i < count; i++) values[i] = get_value<float>(reader);
+    }
+}
+
+// A string copied into the persistent pool. A length that does not fit in
+// what is left fails the reader; a full pool sets *out_of_memory.
+static String get_string(ByteReader* reader, bool* out_of_memory) {
+    int64_t length = get_value<int64_t>(reader);
+    if (length < 0 || !take(reader, length)) {
+        reader->failed = true;
+        reader->at = reader->end;
+        return String{nullptr, 0};
+    }
+    if (length == 0) return String{nullptr, 0};
+    uint8_t* bytes = static_cast<uint8_t*>(pool_alloc(POOL_PERSISTENT, length));
+    if (!bytes) {
+        *out_of_memory = true;
+        reader->at += length;
+        return String{nullptr, 0};
+    }
+    std::memcpy(bytes, reader->at, (size_t)length);
+    reader->at += length;
+    return String{bytes, length};
+}
+
+// A count that the remaining bytes could hold, each element taking at least
+// `element_bytes`; otherwise the reader fails and the count is 0.
+static int64_t get_count(ByteReader* reader, int64_t element_bytes) {
+    int64_t count = get_value<int64_t>(reader);
+    if (count < 0 || count > remaining(reader) / element_bytes) {
+        reader->failed = true;
+        reader->at = reader->end;
+        return 0;
+    }
+    return count;
+}
+
+static void get_object(ByteReader* r, SceneObject* object, bool* out_of_memory) {
+    std::memset(object, 0, sizeof *object);
+    object->id = get_value<int64_t>(r);
+    object->kind = get_u8(r);
+    object->visible = (get_u8(r) & 1) != 0;
+    get_floats(r, &object->transform.position.x, 10);
+    switch (object->kind) {
+        case OBJECT_QUAD: {
+            QuadBlock& quad = object->quad;
+            get_floats(r, &quad.color.x, 4);
+            quad.texture_name = get_string(r, out_of_memory);
+            quad.texture = texture_find(quad.texture_name);
+            get_floats(r, &quad.uv_rect.x, 4);
+            quad.billboard = get_u8(r) != 0;
+        } break;
+        case OBJECT_TEXT: {
+            TextBlock& text = object->text;
+            text.pixels_per_unit = get_value<double>(r);
+            text.font_name = get_string(r, out_of_memory);
+            text.font = font_find(text.font_name);
+            get_floats(r, &text.alignment.x, 2);
+            get_floats(r, &text.color.x, 4);
+            text.text = get_string(r, out_of_memory);
+            text.billboard = get_u8(r) != 0;
+        } break;
+        case OBJECT_MESH: {
+            object->mesh.mesh_name = get_string(r, out_of_memory);
+            object->mesh.mesh = mesh_find(object->mesh.mesh_name);
+        } break;
+        case OBJECT_PATH: {
+            PathBlock& path = object->path;
+            uint8_t flags = get_u8(r);
+            path.bezier = (flags & 1) != 0;
+            path.closed = (flags & 2) != 0;
+            path.width = get_value<double>(r);
+            get_floats(r, &path.color.x, 4);
+            path.points = array_make<PathPoint>(POOL_PERSISTENT);
+            int64_t count = get_count(r, POINT_BYTES);
+            if (count > 0) {
+                if (!array_reserve(&path.points, count)) {
+                    *out_of_memory = true;
+                    r->at += count * POINT_BYTES;
+                } else {
+                    get_floats(r, &path.points.data[0].position.x, count * 9);
+                    path.points.count = count;
+                }
+            }
+            path.index = get_value<int64_t>(r);
+            path.sub_index = get_value<int64_t>(r);
+        } break;
+        default: break;
+    }
+    object->data = get_string(r, out_of_memory);
+}
+
+static bool own_copy(String* string) {
+    if (string->length <= 0) return true;
+    uint8_t* bytes = static_cast<uint8_t*>(pool_alloc(POOL_PERSISTENT, string->length));
+    if (!bytes) return false;
+    std::memcpy(bytes, string->data, (size_t)string->length);
+    string->data = bytes;
+    return true;
+}
+
+SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools) {
+    ByteReader reader{bytes.data, bytes.data + (bytes.data && bytes.length > 0 ? bytes.length : 0), false};
+    ByteReader* r = &reader;
+    if (get_value<uint32_t>(r) != SCENE_MAGIC) return SCENE_LOAD_BAD_MAGIC;
+    uint16_t version = get_value<uint16_t>(r);
+    if (r->failed) return SCENE_LOAD_DAMAGED;
+    if (version != SCENE_VERSION) return SCENE_LOAD_BAD_VERSION;
+
+    PoolMark mark = pool_mark(POOL_PERSISTENT);
+    bool out_of_memory = false;
+    out->objects = array_make<SceneObject>(POOL_PERSISTENT);
+    out->rows = array_make<HierarchyRow>(POOL_PERSISTENT);
+
+    int64_t object_count = get_count(r, OBJECT_MIN_BYTES);
+    if (object_count > 0 && !array_reserve(&out->objects, object_count)) out_of_memory = true;
+    int64_t largest_id = -1;
+    for (int64_t i = 0; i < object_count && !r->failed && !out_of_memory; i++) {
+        SceneObject* object = &out->objects.data[out->objects.count++];
+        get_object(r, object, &out_of_memory);
+        if (object->id > largest_id) largest_id = object->id;
+    }
+    // The file keeps ascending ids; a file that does not must still find
+    // its objects by binary search.
+    if (!r->failed && !out_of_memory) scene_sort_objects(out);
+
+    int64_t row_count = get_count(r, ROW_MIN_BYTES);
+    if (row_count > 0 && !array_reserve(&out->rows, row_count)) out_of_memory = true;
+    const Vec4 group_color = editor.theme.group_color;
+    const Texture group_icon = editor.assets.icons[ICON_GROUP];
+    for (int64_t i = 0; i < row_count && !r->failed && !out_of_memory; i++) {
+        HierarchyRow* row = &out->rows.data[out->rows.count++];
+        std::memset(row, 0, sizeof *row);
+        int64_t id = get_value<int64_t>(r);
+        uint8_t flags = get_u8(r);
+        row->group_start = (flags & 1) != 0;
+        row->group_end = (flags & 2) != 0;
+        row->expanded = (flags & 4) != 0;
+        row->selected = (flags & 8) != 0;
+        // An end row never stands for an object, whatever id it carries.
+        const SceneObject* object = row->group_end ? nullptr : scene_find_object_in(out, id);
+        if (object && id == (int32_t)id) {
+            row->object_id = (int32_t)id;
+            row->name = object_kind_name(object->kind);
+            row->icon = object_kind_icon(object->kind);
+            row->color = object_kind_color(object->kind);
+            if (!object->visible) row->color.w *= 0.5f;
+        } else {
+            row->object_id = GROUP_ROW_ID;
+            if (!row->group_end) {
+                row->icon = group_icon;
+                row->color = group_color;
+            }
+        }
+        // The writer stores a name for every group-start row, object or not.
+        if (row->group_start) row->name = get_string(r, &out_of_memory);
+        else if (!own_copy(&row->name)) out_of_memory = true;
+    }
+
+    int64_t next_id = get_value<int64_t>(r);
+    // Ids handed out later must not collide with any loaded one.
+    out->next_object_id = next_id > largest_id ? next_id : largest_id + 1;
+    tools->placement_mode = get_u8(r) != 0;
+    tools->pivot_per_object = get_u8(r) != 0;
+    tools->gizmo_mode = get_u8(r);
+    tools->placement_kind = get_u8(r);
+    SceneSettings& settings = out->settings;
+    settings.view_2d = get_u8(r) != 0;
+    settings.depth = get_u8(r) != 0;
+    settings.wireframe = get_u8(r) != 0;
+    settings.snapping = get_u8(r) != 0;
+    get_floats(r, &settings.background.x, 4);
+    get_floats(r, &settings.plane_normal.x, 3);
+    settings.plane_height = get_value<float>(r);
+    get_floats(r, &settings.snap_size.x, 3);
+    settings.snap_angle = get_value<float>(r);
+
+    SceneLoadResult result = SCENE_LOAD_OK;
+    if (out_of_memory) result = SCENE_LOAD_OUT_OF_MEMORY;
+    else if (r->failed || r->at != r->end) result = SCENE_LOAD_DAMAGED;
+    if (result != SCENE_LOAD_OK) {
+        pool_restore(mark);
+        out->objects = array_make<SceneObject>(POOL_PERSISTENT);
+        out->rows = array_make<HierarchyRow>(POOL_PERSISTENT);
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// Loading into the editor
+
+static void message_box(String title, String path, String tail) {
+    String text = string_concat(path, tail, POOL_FRAME);
+    show_simple_message_box(0, &title, &text);
+}
+
+static void keep_path(String path) {
+    SceneState* scene = &editor.scene;
+    if (string_equal(scene->scene_path, path)) return;
+    String copy = string_copy(path);
+    if (path.length > 0 && !copy.data) print(S("out of memory: the scene path was not kept\n"));
+    scene->scene_path = copy;
+}
+
+SceneLoadResult scene_load_bytes(String bytes, String path) {
+    SceneState parsed;
+    std::memset(&parsed, 0, sizeof parsed);
+    SceneToolBytes tools{};
+    SceneLoadResult result = scene_parse(bytes, &parsed, &tools);
+    switch (result) {
+        case SCENE_LOAD_OK: break;
+        case SCENE_LOAD_BAD_MAGIC: message_box(S("invalid file"), path, S(" is not a valid scene file!")); return result;
+        case SCENE_LOAD_BAD_VERSION: message_box(S("incompatible version"), path, S(" is not compatible!")); return result;
+        case SCENE_LOAD_DAMAGED: message_box(S("invalid file"), path, S(" is damaged!")); return result;
+        case SCENE_LOAD_OUT_OF_MEMORY: message_box(S("open failed"), path, S(": not enough memory to open it")); return result;
+    }
+    SceneState* scene = &editor.scene;
+    scene->objects = parsed.objects;
+    scene->rows = parsed.rows;
+    scene->next_object_id = parsed.next_object_id;
+    scene->settings = parsed.settings;
+    tool_bytes_apply(scene, tools);
+    keep_path(path);
+    scene->scene_modified = false;
+    return SCENE_LOAD_OK;
+}
+
+SceneLoadResult scene_load(String path) {
+    PoolMark mark = pool_mark(POOL_FRAME);
+    String bytes{nullptr, 0};
+    // A missing or unreadable file reads as no bytes (and so as no scene).
+    FileHandle file = file_open(&path, FILE_READ);
+    if (!file_failed(file)) {
+        int64_t size = file_size(file);
+        uint8_t* block = size > 0 ? static_cast<uint8_t*>(pool_alloc(POOL_FRAME, size)) : nullptr;
+        if (size > 0 && !block) {
+            file_close(file);
+            pool_restore(mark);
+            message_box(S("open failed"), path, S(": the file is too large to open"));
+            return SCENE_LOAD_OUT_OF_MEMORY;
+        }
+        if (block && file_read(file, size, block) == size) bytes = String{block, size};
+        file_close(file);
+    }
+    SceneLoadResult result = scene_load_bytes(bytes, path);
+    pool_restore(mark);
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// Saving
+
+bool scene_write_file(String path, String bytes, String* reason) {
+    String failure{nullptr, 0};
+    if (path.length <= 0) {
+        if (reason) *reason = S("no file name");
+        return false;
+    }
+    // A new file beside the target takes the bytes; only a complete one on
+    // storage replaces the target, so a crash mid-save keeps the old file.
+    String temporary = string_concat(path, S(".saving"), POOL_FRAME);
+    if (!temporary.data) {
+        if (reason) *reason = S("not enough memory");
+        return false;
+    }
+    FileHandle file = file_open(&temporary, FILE_WRITE);
+    if (file_failed(file)) {
+        failure = string_copy_to(file_error(), POOL_FRAME);
+    } else {
+        int64_t length = bytes.length > 0 ? bytes.length : 0;
+        bool ok = file_write(file, length, bytes.data) == length;
+        ok = ok && file_flush(file);
+        if (!ok) failure = string_copy_to(file_error(), POOL_FRAME);
+        bool closed = file_close(file);
+        if (ok && !closed) failure = string_copy_to(file_error(), POOL_FRAME);
+        ok = ok && closed;
+        if (ok && !file_rename(&temporary, &path)) {
+            failure = string_copy_to(file_error(), POOL_FRAME);
+            ok = false;
+        }
+        if (ok) return true;
+        file_remove(&temporary);
+    }
+    if (reason) *reason = failure.length > 0 ? failure : S("the file could not be written");
+    return false;
+}
+
+bool scene_save(String path) {
+    PoolMark mark = pool_mark(POOL_FRAME);
+    String bytes = scene_serialize();
+    String reason{nullptr, 0};
+    bool saved = false;
+    if (!bytes.data) reason = S("not enough memory to build the scene file");
+    else saved = scene_write_file(path, bytes, &reason);
+    if (!saved) {
+        String title = S("save failed");
+        String text = string_concat(string_concat(path, S(": "), POOL_FRAME), reason, POOL_FRAME);
+        show_simple_message_box(0, &title, &text);
+        pool_restore(mark);
+        return false;
+    }
+    pool_restore(mark);
+    keep_path(path);
+    editor.scene.scene_modified = false;
+    return true;
+}
