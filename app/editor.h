@@ -11,6 +11,7 @@
 #include "math/math.h"
 #include "app/camera.h"
 #include "scene/scene.h"
+#include "render/draw.h"
 
 struct LaunchOptions {
     bool fullscreen;        // "-f", "-fullscreen"
@@ -53,6 +54,7 @@ struct Editor {
     AssetState assets;              // icons, default font, name tables, built-in meshes
     Theme theme;
     SceneState scene;               // objects, rows, settings, templates, path and modified flag
+    RenderState render;             // shader programs, batch and draw state, scene and picking targets
 };
 
 extern Editor editor;
