@@ -12,6 +12,7 @@
 #include "app/camera.h"
 #include "scene/scene.h"
 #include "render/draw.h"
+#include "render/scene_render.h"
 
 struct LaunchOptions {
     bool fullscreen;        // "-f", "-fullscreen"
@@ -55,6 +56,7 @@ struct Editor {
     Theme theme;
     SceneState scene;               // objects, rows, settings, templates, path and modified flag
     RenderState render;             // shader programs, batch and draw state, scene and picking targets
+    ViewportToolState tools;        // placement cursor and box, path mode, edited object, gizmo flags
 };
 
 extern Editor editor;

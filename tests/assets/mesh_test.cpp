@@ -417,3 +417,20 @@ TEST_F(MeshFileTest, MissingFileIsNotOpened) {
     EXPECT_EQ(import_file(data("no-such-file.obj")), 1);
     EXPECT_EQ(output, "");
 }
+
+TEST_F(MeshFileTest, ImportFailsCleanlyWhenTheMeshCannotBeKept) {
+    Mesh mesh{};
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(mesh_import(&mesh, S("no/such/model.obj")));   // silent: the caller reports
+    EXPECT_EQ(captured(), "");
+
+    // A full persistent pool: one line, nothing uploaded, the mesh untouched.
+    Pool* pool = pool_get(POOL_PERSISTENT);
+    ASSERT_NE(pool_alloc(POOL_PERSISTENT, pool->capacity - pool->used - 8), nullptr);
+    std::string path = data("cornell_box.obj");
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(mesh_import(&mesh, view(path)));
+    EXPECT_EQ(captured(), "not enough memory for mesh: " + path + " (persistent pool full)\n");
+    EXPECT_EQ(mesh.vertex_array, 0u);
+    EXPECT_EQ(mesh.materials, nullptr);
+}

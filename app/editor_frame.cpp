@@ -1,0 +1,74 @@
+// The editor frame in its fixed order: camera matrices, picking pass, scene
+// pass into the scene target, then window-pixel matrices and the status
+// texts. Relies on render/ (targets, programs, scene and picking passes),
+// ui/text, the camera and the editor state.
+#include "app/editor_frame.h"
+
+#include "app/editor.h"
+#include "core/format.h"
+#include "platform/platform.h"
+#include "render/draw.h"
+#include "render/picking.h"
+#include "render/scene_render.h"
+#include "ui/text.h"
+
+static const Vec4 STATS_COLOR{0.5f, 0.5f, 1, 0.7f};
+
+void editor_camera_matrices() {
+    bool mode_2d = editor_mode_2d();
+    editor.projection_matrix =
+        camera_projection_matrix(editor.camera, editor.window_width, editor.window_height, mode_2d);
+    editor.view_matrix = camera_view_matrix(editor.camera);
+}
+
+String editor_camera_line(int8_t pool) {
+    const Camera& camera = editor.camera;
+    StringBuilder builder = builder_init(pool);
+    format_to_builder(&builder, S("position %.,%.,%. yaw %. pitch %."),
+                      {fmt_float(camera.position.x), fmt_float(camera.position.y), fmt_float(camera.position.z),
+                       fmt_float(camera.yaw), fmt_float(camera.pitch)});
+    return builder_to_string(&builder);
+}
+
+static void scene_pass() {
+    RenderState& render = editor.render;
+    frame_target_bind(&render.scene_target);
+    shader_program_use(&render.simple);
+    pipeline_blend_enable(true);
+    pipeline_blend_factor(3, 9);
+    Vec4 background = color_to_linear(editor.scene.settings.background, editor.gamma_value);
+    pipeline_clear_color(background.x, background.y, background.z, background.w);
+    pipeline_clear(CLEAR_COLOR | CLEAR_DEPTH);
+    scene_render();
+}
+
+static void interface_matrices() {
+    editor.projection_matrix = mat4_ortho(0, (float)editor.window_width, 0, (float)editor.window_height, -1, 1);
+    editor.view_matrix = mat4_identity();
+    pipeline_depth_enable(false);
+}
+
+static void status_texts() {
+    float text_scale = editor.theme.text_scale;
+    Font* font = &editor.assets.default_font;
+    text_draw_now(font, editor.palette[COLOR_RED], editor_camera_line(POOL_FRAME), (float)editor.window_width - 16, 16,
+                  text_scale, text_scale, ALIGN_RIGHT, ALIGN_BOTTOM);
+
+    // F2 toggles regardless of keyboard focus.
+    if (input_key_is_pressed(KEY_F2)) editor.show_stats = !editor.show_stats;
+    if (editor.show_stats) {
+        StringBuilder builder = builder_init(POOL_FRAME);
+        format_to_builder(&builder, S("%. ms rendering\n%. ms total"),
+                          {fmt_float(editor.work_seconds * 1000), fmt_float(editor.frame_seconds * 1000)});
+        text_draw_now(font, STATS_COLOR, builder_to_string(&builder), 16, 64, 0.5, 0.5, ALIGN_LEFT, ALIGN_BOTTOM);
+    }
+}
+
+void editor_frame() {
+    editor_camera_matrices();
+    picking_pass();
+    // The viewport pick (click and selection box) reads the picking image here.
+    scene_pass();
+    interface_matrices();
+    status_texts();
+}

@@ -1,0 +1,15 @@
+// The editor frame: camera matrices, the picking pass, the scene pass, then
+// the interface in window pixels (status texts and statistics). Called once
+// per frame by the main loop after input, camera and tools. Relies on the
+// renderer (render/), ui/text and the editor state.
+#pragma once
+
+#include "core/containers.h"
+
+void editor_frame();
+
+// Step 1 on its own: the camera's view and projection (perspective, or the
+// orthographic top view in 2D mode) into the editor's matrices.
+void editor_camera_matrices();
+// The camera line shown at the bottom right: "position x,y,z yaw Y pitch P".
+String editor_camera_line(int8_t pool);
