@@ -27,7 +27,8 @@ struct FontFacts {
     int image_width, image_height;
     int glyph_count;               // "g" lines, space and tab included
     int line_height_px;            // tallest glyph box, padding included
-    int ascent_px, descent_px;     // box extents above and below the baseline
+    int ascent_px, descent_px;     // box extents above and below the baseline;
+                                   // the pen line lies descent_px below it
     int padding_px;
 };
 

@@ -125,8 +125,10 @@ bool font_generate(const std::string& data_dir, const FontParams& params, FontFa
         line_height = std::max(line_height, h);
         count++;
     };
-    for (Glyph& g : glyphs)
+    for (Glyph& g : glyphs) {
         if (g.code == 32) space_advance = g.advance;
+        if (g.width > 0 && g.rows > 0) descent = std::max(descent, g.rows - g.top + pad);
+    }
     // Tab: four spaces wide, nothing drawn.
     glyph_line(9, 0, 0, space_advance * 4, 0, 0, 0, 0);
     for (Glyph& g : glyphs) {
@@ -138,10 +140,14 @@ bool font_generate(const std::string& data_dir, const FontParams& params, FontFa
         // The image is loaded bottom row first, so v counts from the bottom.
         int v = params.image_height - (g.box_y + h);
         int xoff = pad - g.left;
-        int yoff = (g.rows - g.top) + pad;
+        // The editor lays a line out as the band from the pen's y up to one
+        // line height (bottom alignment puts the pen on the last line's
+        // bottom, middle alignment centres the band), so the pen line is
+        // the lowest descender, not the typographic baseline: every box is
+        // lifted by the deepest descent and stays inside the band.
+        int yoff = (g.rows - g.top) + pad - descent;
         glyph_line(g.code, xoff, yoff, g.advance, g.box_x, v, w, h);
         ascent = std::max(ascent, g.top + pad);
-        descent = std::max(descent, yoff);
     }
 
     bool ok = canvas_write_png(image, data_dir + "/" + dir + params.image_name);

@@ -46,13 +46,20 @@ std::string texture_readme(const std::vector<IconInfo>& icons, const FontFacts& 
          "character.\n";
     s += "- Each glyph box has " + std::to_string(f.padding_px) +
          " transparent pixel of padding on every side (included in the offsets and sizes).\n";
-    s += "- Line height (tallest box) " + std::to_string(f.line_height_px) + " px; boxes reach " +
+    s += "- Line height (tallest box) " + std::to_string(f.line_height_px) + " px; boxes reach up to " +
          std::to_string(f.ascent_px) + " px above and " + std::to_string(f.descent_px) +
-         " px below the baseline. In interface pixels at text scale 0.67 that is a line of about " +
-         std::to_string(f.line_height_px) + " px.\n";
+         " px below the typographic baseline. At text scale 0.67 one line is about " +
+         std::to_string(f.line_height_px) + " interface pixels.\n";
+    s += "- Pen line: the editor treats a line as the band from the pen's y up to one line height (bottom "
+         "alignment puts the pen on the last line's bottom, middle alignment centres the band). So the y "
+         "offsets are measured from the lowest descender, not from the baseline: the typographic baseline "
+         "lies " +
+         std::to_string(f.descent_px) +
+         " px above the pen, descenders end on it, and middle-aligned text looks centred in its row.\n";
     s += "- Glyph lines give, in pixels: x offset = padding - left bearing (the box's left edge is at pen - x "
-         "offset), y offset = how far the box reaches below the baseline, advance, u and v of the box's "
-         "bottom-left corner (v counted from the image's bottom row), width and height.\n";
+         "offset), y offset = minus the height of the box's bottom above the pen line (0 for the deepest "
+         "descenders, negative for the rest), advance, u and v of the box's bottom-left corner (v counted "
+         "from the image's bottom row), width and height.\n";
     return s;
 }
 
