@@ -43,23 +43,12 @@ TEST(MathVectors, NormalizeIsExactAtZeroAndScalesOtherwise) {
     EXPECT_EQ(vec3_normalize(Vec3{0, 1e-30f, 0}).y, 0.0f);
 }
 
-TEST(MathVectors, ComponentwiseOperationsCrossAndNegate) {
-    Vec3 a{1, 2, 3}, b{4, 5, 6};
-    Vec3 sum = vec3_add(a, b), difference = vec3_sub(a, b), product = vec3_mul(a, b), scaled = vec3_scale(a, 2);
-    EXPECT_EQ(sum.z, 9);
-    EXPECT_EQ(difference.x, -3);
-    EXPECT_EQ(product.y, 10);
-    EXPECT_EQ(scaled.z, 6);
+TEST(MathVectors, CrossOrderAndNegatedZero) {
     expect_vec3_near(vec3_cross(Vec3{1, 0, 0}, Vec3{0, 1, 0}), Vec3{0, 0, 1}, 0);
-    expect_vec3_near(vec3_cross(a, b), Vec3{-3, 6, -3}, 0);
-    EXPECT_EQ(vec3_dot(a, b), 32);
+    expect_vec3_near(vec3_cross(Vec3{1, 2, 3}, Vec3{4, 5, 6}), Vec3{-3, 6, -3}, 0);
     Vec3 negated = vec3_negate(Vec3{0, -1, 2});
     EXPECT_TRUE(std::signbit(negated.x));  // 0 becomes -0
     EXPECT_EQ(negated.y, 1);
-    EXPECT_EQ(negated.z, -2);
-    Vec2 v = vec2_scale(vec2_sub(vec2_add(Vec2{1, 2}, Vec2{3, 4}), Vec2{1, 1}), 0.5f);
-    EXPECT_EQ(v.x, 1.5f);
-    EXPECT_EQ(v.y, 2.5f);
 }
 
 // ---------------------------------------------------------------------------
@@ -189,20 +178,15 @@ TEST(MathMatrices, TransformPointIgnoresTheLastRowAndVec4UsesIt) {
     EXPECT_EQ(v.w, 5 + 14);
 }
 
-TEST(MathMatrices, ThreeByThreeBlocks) {
-    Mat4 m = transform_to_matrix(Transform{Vec3{4, 5, 6}, rotor_from_axis_angle(Vec3{0, 0, 1}, 1), Vec3{1, 2, 3}});
-    Mat3 block = mat3_from_mat4(m);
-    Mat4 back = mat4_from_mat3(block);
-    for (int j = 0; j < 3; j++) {
-        for (int i = 0; i < 3; i++) EXPECT_EQ(back.m[j * 4 + i], m.m[j * 4 + i]);
-        EXPECT_EQ(back.m[j * 4 + 3], 0);
-        EXPECT_EQ(back.m[12 + j], 0);
-    }
-    EXPECT_EQ(back.m[15], 1);
-    Mat3 columns = mat3_from_columns(Vec3{1, 2, 3}, Vec3{4, 5, 6}, Vec3{7, 8, 10});
-    EXPECT_EQ(columns.m[5], 6);
-    expect_vec3_near(mat3_transform(columns, Vec3{1, 0, 0}), Vec3{1, 2, 3}, 0);
-    expect_vec3_near(mat3_column(columns, 2), Vec3{7, 8, 10}, 0);
+TEST(MathMatrices, Mat3ToMat4ClearsTheFourthRowAndColumn) {
+    Mat3 block = mat3_from_columns(Vec3{1, 2, 3}, Vec3{4, 5, 6}, Vec3{7, 8, 10});
+    Mat4 m = mat4_from_mat3(block);
+    EXPECT_EQ(m.m[6], 6);
+    EXPECT_EQ(m.m[10], 10);
+    for (int i : {3, 7, 11, 12, 13, 14}) EXPECT_EQ(m.m[i], 0);
+    EXPECT_EQ(m.m[15], 1);
+    Mat3 back = mat3_from_mat4(m);
+    for (int i = 0; i < 9; i++) EXPECT_EQ(back.m[i], block.m[i]);
 }
 
 TEST(MathMatrices, NormalMatrixIsTheUndividedCofactorMatrix) {
@@ -252,9 +236,6 @@ TEST(MathMatrices, PerspectiveMapsNearAndFarPlanes) {
     Vec4 far_point = mat4_transform_vec4(m, Vec4{0, 0, -100, 1});
     EXPECT_NEAR(near_point.z / near_point.w, -1, 1e-5f);
     EXPECT_NEAR(far_point.z / far_point.w, 1, 1e-5f);
-    Mat4 wide = mat4_perspective(60, 2, 0.1f, 100);
-    EXPECT_NEAR(wide.m[5], 1 / std::tan(M_PI / 6), 1e-5f);
-    EXPECT_NEAR(wide.m[0], wide.m[5] / 2, 1e-6f);
 }
 
 // ---------------------------------------------------------------------------
