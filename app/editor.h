@@ -13,6 +13,8 @@
 #include "scene/scene.h"
 #include "render/draw.h"
 #include "render/scene_render.h"
+#include "app/panels.h"
+#include "ui/widgets.h"
 
 struct LaunchOptions {
     bool fullscreen;        // "-f", "-fullscreen"
@@ -57,6 +59,8 @@ struct Editor {
     SceneState scene;               // objects, rows, settings, templates, path and modified flag
     RenderState render;             // shader programs, batch and draw state, scene and picking targets
     ViewportToolState tools;        // placement cursor and box, path mode, edited object, gizmo flags
+    PanelState panels;              // floating panels in stacking order, moving and hover
+    ToolbarState toolbar;           // toolbar button states, strip height, layout cursor
 };
 
 extern Editor editor;
