@@ -92,12 +92,10 @@ void BM_FrameWithFlushes(benchmark::State& state) {
                           (float)(i / 10 * 15), 0.25, 0.25, ALIGN_LEFT, ALIGN_MIDDLE);
             glyphs += editor.render.draw.vertices.count / 4;
         }
+        // As the main loop does: the frame goes out, so its GPU work is paid
+        // within the frame and does not pile up in the driver.
+        pipeline_present();
     }
-    // Whatever the driver still holds belongs to the last frame.
-    state.PauseTiming();
-    uint8_t pixel[4];
-    pipeline_read_pixels(0, 0, 1, 1, 8, 0, pixel);
-    state.ResumeTiming();
     state.counters["glyphs"] = (double)glyphs;
 }
 

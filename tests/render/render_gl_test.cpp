@@ -4,6 +4,7 @@
 // text pixels inside their measured box.
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <epoxy/gl.h>
@@ -320,6 +321,37 @@ TEST_F(RenderGlTest, ResizeRebuildsBothTargetsAtTheNewSize) {
     interface_matrices();
     quad_draw(white, identity_color(identity_value(9, 0)), 1190, 890, 10, 10);
     EXPECT_EQ(harness_pixel16(r.picking_target.frame_buffer, 1199, 899).r, 10);
+}
+
+TEST_F(RenderGlTest, BundledFontDrawsAnAbsentCodePointAsTheReplacementGlyph) {
+    Font font{};
+    font.font_scale = 256;
+    testing::internal::CaptureStdout();
+    bool loaded = font_load(S("textures/font_info.txt"), &font);
+    testing::internal::GetCapturedStdout();
+    if (!loaded) GTEST_SKIP() << "textures/font_info.txt did not load";
+    ASSERT_EQ(glyph_lookup(&font, 0x4E00), 0u);
+    auto draw_and_read = [&](String text) {
+        begin_scene_target();
+        pipeline_blend_enable(true);
+        pipeline_blend_factor(3, 9);
+        float end = text_draw_now(&font, WHITE, text, 100, 100, 1, 1, ALIGN_LEFT, ALIGN_MIDDLE);
+        pipeline_blend_enable(false);
+        final_pass_to_window();
+        std::vector<HarnessPixel> pixels = read_window(90, 80, 40, 40);
+        return std::make_pair(end, pixels);
+    };
+    auto absent = draw_and_read(S("\xE4\xB8\x80"));      // U+4E00, not in the font
+    auto replacement = draw_and_read(S("\xEF\xBF\xBD"));  // U+FFFD
+    EXPECT_EQ(absent.first, replacement.first);
+    EXPECT_GT(absent.first, 100);
+    int lit = 0, different = 0;
+    for (size_t i = 0; i < absent.second.size(); i++) {
+        if (absent.second[i].r != 0) lit++;
+        if (absent.second[i].r != replacement.second[i].r) different++;
+    }
+    EXPECT_GT(lit, 10);
+    EXPECT_EQ(different, 0);
 }
 
 class TextGlTest : public RenderGlTest {
