@@ -6,8 +6,12 @@
 #include <cstdlib>
 
 #include "app/editor.h"
+#include "assets/assets.h"
 #include "core/format.h"
 #include "platform/platform.h"
+#include "render/draw.h"
+#include "render/shader.h"
+#include "render/targets.h"
 
 // ---------------------------------------------------------------------------
 // Command line
@@ -63,6 +67,7 @@ static void editor_initial_values() {
     editor.options.sleep_amount = 12;
     editor.options.resources_path = S("resources.txt");
     editor.input_enable_stack = array_make<uint8_t>(POOL_PERSISTENT);
+    theme_defaults(&editor.theme);
 }
 
 bool editor_startup(Array<String> arguments) {
@@ -102,11 +107,19 @@ bool editor_startup(Array<String> arguments) {
     if (image_load(&icon, &icon_path, 4)) display_set_icon((int32_t)icon.width, (int32_t)icon.height, icon.pixels);
     image_set_flip(true);
 
-    // Assets, shaders, batch, frame targets and theme are loaded here.
+    icons_load();
+    builtin_meshes_load();
+    manifest_load(editor.options.resources_path);
 
+    // No image is decoded after this point.
     image_set_buffer(0, nullptr);
     std::free(editor.image_block);
     editor.image_block = nullptr;
+
+    shaders_load_all();
+    batch_setup();
+    frame_targets_create();
+    theme_load(&editor.theme, S("theme.txt"));
 
     input_text_enable(true);
     pipeline_cull_enable(true);
@@ -141,6 +154,7 @@ bool editor_step() {
 
     int32_t old_width = editor.window_width, old_height = editor.window_height;
     if (display_is_resized(&editor.window_width, &editor.window_height)) {
+        frame_targets_create();
         (void)old_width;
         (void)old_height;
     }
@@ -161,10 +175,7 @@ bool editor_step() {
     editor.work_seconds = editor.counter_frequency ? (double)(work_end - work_start) / editor.counter_frequency : 0;
     input_enable_pop();
 
-    frame_buffer_unbind(0);
-    pipeline_viewport(0, 0, editor.window_width, editor.window_height);
-    pipeline_clear_color(0, 0, 0, 1);
-    pipeline_clear(CLEAR_COLOR | CLEAR_DEPTH);
+    final_pass_to_window();
 
     int64_t now = system_performance_counter();
     editor.frame_seconds =
@@ -185,6 +196,9 @@ bool editor_step() {
 // Shutdown
 
 void editor_shutdown() {
+    textures_release();
+    meshes_release();
+    batch_release();
     pool_release(POOL_PERSISTENT);
     pool_release(POOL_FRAME);
     display_close();

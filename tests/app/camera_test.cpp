@@ -62,6 +62,7 @@ TEST(Camera, MouseLookClampsPitchAndWrapsYawOnce) {
     camera_step(&camera, input, true, 0.016, false);
     EXPECT_FLOAT_EQ(camera.yaw, 4);
     EXPECT_FLOAT_EQ(camera.pitch, 180);
+    input.mouse_dx = 0;
     input.mouse_dy = 1000;
     camera_step(&camera, input, true, 0.016, false);
     EXPECT_FLOAT_EQ(camera.pitch, 0);

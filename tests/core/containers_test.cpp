@@ -268,7 +268,9 @@ TEST_F(ContainersTest, MergeSortIsStableOnRandomInput) {
         merge_sort(items, count, scratch, [](const Item& a, const Item& b) { return a.key < b.key; });
         for (int i = 1; i < count; i++) {
             ASSERT_LE(items[i - 1].key, items[i].key);
-            if (items[i - 1].key == items[i].key) ASSERT_LT(items[i - 1].order, items[i].order);
+            if (items[i - 1].key == items[i].key) {
+                ASSERT_LT(items[i - 1].order, items[i].order);
+            }
         }
     }
 }
