@@ -315,6 +315,21 @@ TEST_F(MeshTest, HashedMergeMatchesTheBackwardSearchOnRandomMeshes) {
     }
 }
 
+// Many keys on one position: the table leaves placement by position.
+TEST_F(MeshTest, ManyCornersOnOnePositionStillMergeExactly) {
+    std::string obj = "v 1 2 3\n";
+    for (int i = 0; i < 300; i++) obj += "vt " + std::to_string(i) + " 0\n";
+    for (int i = 1; i + 2 <= 300; i += 2) obj += "f 1/" + std::to_string(i) + " 1/" + std::to_string(i + 1) + " 1/" + std::to_string(i + 2) + "\n";
+    obj += "f 1/300 1/1 1/2\n";
+    import(obj);
+    ASSERT_EQ(build.vertex_count, 300);
+    for (int64_t v = 0; v < 300; v++) EXPECT_FLOAT_EQ(build.vertices[v].uv.x, (float)v);
+    std::vector<uint32_t> got = indices();
+    EXPECT_EQ(got[0], 0u);
+    EXPECT_EQ(got[3], 2u);   // the second face reuses the first face's last corner
+    EXPECT_EQ(std::vector<uint32_t>(got.end() - 3, got.end()), (std::vector<uint32_t>{299, 0, 1}));
+}
+
 // ---------------------------------------------------------------------------
 // Real exporters' files
 
