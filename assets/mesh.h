@@ -37,10 +37,11 @@ struct ParsedMaterial {
     String emissive_map;       // "map_Ke"
 };
 
-// Appends the materials of one library to `materials` (capacity given by the
-// caller; returns false when more would not fit, keeping those that did).
-// `count_only` lets a caller size the array: returns the "newmtl" count.
+// The "newmtl" lines of a library: the array size mtl_parse needs.
 int64_t mtl_count_materials(String text);
+// Appends the materials of one library to `materials` from index *count on
+// (at most `capacity` in all); false when more would not fit, keeping those
+// that did. Names are views into `text`.
 bool mtl_parse(String text, ParsedMaterial* materials, int64_t capacity, int64_t* count);
 
 // The CPU side of an import, all in the arena.
@@ -58,8 +59,8 @@ struct MeshBuild {
     int64_t bytes_needed;      // arena size the model asked for
 };
 
-// Parses `text` (the OBJ file, read into the arena by the caller or not) and
-// builds vertices, indices and ranges. `obj_path` gives the directory for
+// Parses `text` (an OBJ file held by the caller) and builds vertices,
+// indices and ranges. `obj_path` gives the directory for
 // "mtllib"; with `read_libraries` false no file is touched ("mtllib" lines
 // then use `library_text`, when not empty, as every library's content).
 // Messages ("failed to load material: ", "failed to find material ") go to
