@@ -47,7 +47,7 @@ struct InputState {
 };
 
 struct PlatformState {
-    bool sdl_started;                 // SDL_Init succeeded in system_init
+    bool sdl_started;                 // SDL_Init (events, timer) succeeded; video starts with the window
     SDL_Window* window;
     SDL_GLContext context;            // null: every GPU call does nothing
     int32_t width, height;            // drawable size last reported
@@ -174,7 +174,7 @@ void system_init(uint32_t flags) {
     if (platform.sdl_started) return;
     // An editor window has no reason to switch the desktop compositor off.
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) == 0) platform.sdl_started = true;
+    if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) == 0) platform.sdl_started = true;
     else remember_error("", SDL_GetError());
 }
 
@@ -196,6 +196,32 @@ void system_sleep(int64_t milliseconds) {
 // ---------------------------------------------------------------------------
 // Display
 
+// Without a display server SDL falls back to drivers that draw nowhere; a
+// window nobody can see or close counts as no window unless asked for by name.
+static bool video_driver_is_invisible() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver) return true;
+    if (SDL_strcmp(driver, "offscreen") != 0 && SDL_strcmp(driver, "dummy") != 0) return false;
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+    return !(requested && SDL_strstr(requested, driver));
+}
+
+// A display server that is there may refuse a connection for a moment (a
+// virtual one still closing the previous client's); a few tries tell that
+// apart from having no display at all.
+static bool video_start_visible() {
+    for (int attempt = 0; attempt < 5; attempt++) {
+        if (attempt > 0) SDL_Delay(20);
+        if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
+        if (!video_driver_is_invisible()) return true;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_SetError("no display to open a window on");
+    }
+    return false;
+}
+
+static bool video_live() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
+
 static bool fail_open(const char* prefix, const char* reason) {
     remember_error(prefix, reason);
     display_close();
@@ -209,6 +235,7 @@ bool display_open(int32_t width, int32_t height, const String* title, uint8_t mo
         system_init(63);
         if (!platform.sdl_started) return fail_open("", SDL_GetError());
     }
+    if (!video_start_visible()) return fail_open("", SDL_GetError());
     char title_text[256] = "";
     if (title && title->data && title->length > 0) {
         size_t length = (size_t)(title->length < 255 ? title->length : 255);
@@ -423,7 +450,7 @@ void input_mouse_set_relative(bool on) {
 }
 
 void input_text_enable(bool on) {
-    if (!platform.sdl_started) return;
+    if (!video_live()) return;
     if (on) SDL_StartTextInput();
     else SDL_StopTextInput();
 }
@@ -458,7 +485,7 @@ void clipboard_set_buffer(int64_t capacity, uint8_t* buffer) {
 }
 
 void clipboard_set(const uint8_t* data, int64_t length) {
-    if (!platform.sdl_started || length < 0 || (length > 0 && !data)) return;
+    if (!video_live() || length < 0 || (length > 0 && !data)) return;
     // The terminated copy goes into the caller's scratch buffer when it fits
     // (it may have been sized for the text alone), else into our own.
     char* text = nullptr;
@@ -472,7 +499,7 @@ void clipboard_set(const uint8_t* data, int64_t length) {
 }
 
 String clipboard_get() {
-    if (!platform.sdl_started) return String{nullptr, 0};
+    if (!video_live()) return String{nullptr, 0};
     char* system_text = SDL_GetClipboardText();  // never null; ours to free
     if (!system_text) return String{nullptr, 0};
     int64_t length = (int64_t)SDL_strlen(system_text);

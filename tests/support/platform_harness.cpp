@@ -114,7 +114,19 @@ void harness_text(const char* utf8) {
 
 static const uint8_t sdl_buttons[] = {0, 0, SDL_BUTTON_LEFT, SDL_BUTTON_MIDDLE, SDL_BUTTON_RIGHT};
 
+// The X server's own pointer events (entering the new window, say) would
+// otherwise arrive after the pushed one and move the position back. Warping
+// puts the real pointer where the test says; pumping queues the server's
+// events (whose motion cancels out) ahead of the pushed event.
+static void sync_pointer(int32_t x, int32_t y) {
+    SDL_Window* window = platform_sdl_window();
+    if (!window || SDL_GetRelativeMouseMode()) return;
+    SDL_WarpMouseInWindow(window, x, y);
+    SDL_PumpEvents();
+}
+
 void harness_mouse_move(int32_t x, int32_t y) {
+    sync_pointer(x, y);
     SDL_Event event{};
     event.type = SDL_MOUSEMOTION;
     event.motion.timestamp = SDL_GetTicks();
@@ -130,6 +142,7 @@ void harness_mouse_move(int32_t x, int32_t y) {
 
 static void push_button(Uint32 type, int32_t button, int32_t x, int32_t y) {
     if (button < 2 || button > 4) return;
+    sync_pointer(x, y);
     SDL_Event event{};
     event.type = type;
     event.button.timestamp = SDL_GetTicks();
