@@ -14,6 +14,10 @@ static const Vec4 WHITE{1, 1, 1, 1};
 static const Vec4 FULL_UV{0, 0, 1, 1};
 static const Vec4 CURSOR_COLOR{1, 0, 1, 1};
 
+// Object and theme colors are display-space values; the scene image holds
+// linear ones (the final pass converts back), as for meshes and the clear.
+static Vec4 linear(Vec4 color) { return color_to_linear(color, editor.gamma_value); }
+
 ViewportToolState viewport_tool_state_default() {
     ViewportToolState state{};
     state.placement_cursor = Transform{Vec3{0, 0, 0}, Rotor{1, 0, 0, 0}, Vec3{1, 1, 1}};
@@ -61,7 +65,7 @@ static void flush_if_any() {
 void draw_quad_object(const SceneObject& object) {
     bind_diffuse_texture(object.quad.texture);
     batch_begin();
-    editor.render.draw.color = object.quad.color;
+    editor.render.draw.color = linear(object.quad.color);
     quad_object_append(object, object.quad.uv_rect);
     flush_if_any();
 }
@@ -95,7 +99,7 @@ void draw_text_object(const SceneObject& object) {
     text_font_bind(text_font(text));
     draw.align = TextAlign{ALIGN_LEFT, ALIGN_BOTTOM};
     batch_begin();
-    draw.color = text.color;
+    draw.color = linear(text.color);
     Mat4 m = object_model_matrix(object.transform, text.billboard);
     // Each line is aligned on its own width; its frame's origin is the
     // line's baseline start.
@@ -116,7 +120,7 @@ void draw_text_object(const SceneObject& object) {
 static void icon_placeholder_draw(Vec3 position, Texture icon, Vec4 color) {
     bind_diffuse_texture(icon);
     batch_begin();
-    editor.render.draw.color = color;
+    editor.render.draw.color = linear(color);
     square_append(icon_billboard_matrix(position), FULL_UV);
     flush_if_any();
 }
@@ -216,7 +220,7 @@ static void highlight_draw(const SceneObject& object) {
         Mat4 m = text_block_rectangle(object, &width, &height);
         bind_diffuse_texture(editor.assets.icons[ICON_WHITE]);
         batch_begin();
-        editor.render.draw.color = color;
+        editor.render.draw.color = linear(color);
         text_rectangle_append(m, width, height, true);
         flush_if_any();
         break;

@@ -194,6 +194,8 @@ void path_draw_geometry(const SceneObject& object, const PathView& view, bool se
     int64_t count = path.points.count;
     const PathPoint* points = path.points.data;
     DrawState& draw = editor.render.draw;
+    // The path's color is a display-space value; the scene image is linear.
+    Vec4 color = color_to_linear(path.color, editor.gamma_value);
 
     PoolMark mark = pool_mark(POOL_FRAME);
     int64_t sample_capacity = path_sample_count(path);
@@ -203,15 +205,15 @@ void path_draw_geometry(const SceneObject& object, const PathView& view, bool se
     draw.color = WHITE;
     if (samples) {
         int64_t sample_count = path_sample(path, samples);
-        path_ribbon_append(samples, sample_count, path.closed, (float)path.width, path.color, view);
+        path_ribbon_append(samples, sample_count, path.closed, (float)path.width, color, view);
     }
     pool_restore(mark);
     if (path.bezier) {
         double handle_width = path.width * 0.5;
         for (int64_t i = 0; i < count; i++) {
             Vec3 facing = path_view_direction(view, points[i].position);
-            batch_append_segment(points[i].position, points[i].a, facing, handle_width, path.color, path.color, FULL_UV);
-            batch_append_segment(points[i].position, points[i].b, facing, handle_width, path.color, path.color, FULL_UV);
+            batch_append_segment(points[i].position, points[i].a, facing, handle_width, color, color, FULL_UV);
+            batch_append_segment(points[i].position, points[i].b, facing, handle_width, color, color, FULL_UV);
         }
     }
     if (draw.indices.count > 0) batch_flush();
@@ -229,10 +231,10 @@ void path_draw_geometry(const SceneObject& object, const PathView& view, bool se
     batch_begin();
     for (int64_t i = 0; i < count; i++) {
         bool is_selected = i == selected;
-        marker_append(view, points[i].position, MARKER_POINT_SIZE, is_selected ? WHITE : path.color);
+        marker_append(view, points[i].position, MARKER_POINT_SIZE, is_selected ? WHITE : color);
         if (path.bezier) {
-            marker_append(view, points[i].a, MARKER_HANDLE_SIZE, is_selected && part == 1 ? WHITE : path.color);
-            marker_append(view, points[i].b, MARKER_HANDLE_SIZE, is_selected && part == 2 ? WHITE : path.color);
+            marker_append(view, points[i].a, MARKER_HANDLE_SIZE, is_selected && part == 1 ? WHITE : color);
+            marker_append(view, points[i].b, MARKER_HANDLE_SIZE, is_selected && part == 2 ? WHITE : color);
         }
     }
     if (draw.indices.count > 0) batch_flush();

@@ -18,6 +18,7 @@ protected:
     void SetUp() override {
         PoolTest::SetUp();
         draw_state_init();
+        editor.gamma_value = 2.2;
         editor.camera = camera_default();
         // A font of one glyph, 'a': advance and width 0.05, height 0.1 of the
         // image, so at font scale 256 and 64 pixels per unit a line is 0.4

@@ -17,6 +17,7 @@ protected:
     void SetUp() override {
         PoolTest::SetUp();
         draw_state_init();
+        editor.gamma_value = 2.2;
         batch_begin();
     }
     PathBlock path(std::initializer_list<PathPoint> points, bool bezier, bool closed) {
