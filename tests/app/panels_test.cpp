@@ -67,24 +67,6 @@ TEST_F(PanelsTest, LeftEdgeStopsAtTheMinimumWithTheRightSideStill) {
     EXPECT_FLOAT_EQ(at(0).position.x + at(0).size.x, 400);
 }
 
-TEST_F(PanelsTest, EachCornerAndEdgeResizes) {
-    open(100, 100, 300, 300);
-    drag(400, 250, 450, 250);   // right edge
-    EXPECT_FLOAT_EQ(at(0).size.x, 350);
-    drag(250, 100, 250, 80);    // bottom edge
-    EXPECT_FLOAT_EQ(at(0).position.y, 80);
-    EXPECT_FLOAT_EQ(at(0).size.y, 320);
-    drag(450, 400, 470, 420);   // top-right corner
-    EXPECT_FLOAT_EQ(at(0).size.x, 370);
-    EXPECT_FLOAT_EQ(at(0).size.y, 340);
-    drag(100, 420, 90, 430);    // top-left corner
-    EXPECT_FLOAT_EQ(at(0).position.x, 90);
-    EXPECT_FLOAT_EQ(at(0).size.y, 350);
-    drag(470, 80, 480, 70);     // bottom-right corner
-    EXPECT_FLOAT_EQ(at(0).size.x, 390);
-    EXPECT_FLOAT_EQ(at(0).position.y, 70);
-}
-
 TEST_F(PanelsTest, TheTopStaysBelowTheToolbar) {
     open(100, 100, 300, 400);   // top at 500, limit 720
     drag(200, 488, 200, 800);   // title: move up

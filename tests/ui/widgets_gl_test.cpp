@@ -1,4 +1,4 @@
-// Toolbar buttons and the scrollbar in a real window under real SDL events.
+// Toolbar buttons in a real window under real SDL events.
 #include "ui/widgets_gl_frame.h"
 #include "ui/widgets.h"
 
@@ -37,25 +37,6 @@ TEST_F(WidgetsGlTest, ToolbarButtonsSitInARowAndOnlyTheOneUnderThePointerClicks)
     EXPECT_EQ(clicks[2], 0);
     EXPECT_FLOAT_EQ(cursor_after, 3 * size + editor.theme.offset);
     EXPECT_EQ(editor.input_enable_stack.count, 1);   // the strip's entry was popped
-}
-
-TEST_F(WidgetsGlTest, ScrollbarThumbFollowsADrag) {
-    Scrollbar bar{};
-    bar.visible_fraction = 0.25f;   // thumb 100 of a 400 track
-    bar.min_thumb = 10;
-    Vec4 track = {500, 100, 16, 400};
-    auto draw = [&] { scrollbar_update(&bar, track); };
-    move(508, 150);
-    frame(draw);
-    down(508, 150);
-    frame(draw);
-    EXPECT_TRUE(bar.dragging);
-    move(508, 300);
-    frame(draw);
-    EXPECT_FLOAT_EQ(bar.position, 0.5f);
-    up(508, 300);
-    frame(draw);
-    EXPECT_FALSE(bar.dragging);
 }
 
 }  // namespace
