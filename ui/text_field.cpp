@@ -682,7 +682,7 @@ static void select_word_at(TextField* field, int32_t p) {
     field->cursor = text_field_word_end(field, p);
 }
 
-static void pointer_update(TextField* field, const Font* font, const PointerInput& pointer, bool hovered, float dt) {
+static void pointer_update(TextField* field, const PointerInput& pointer, bool hovered) {
     float L = field->line_height;
     if (pointer.pressed && hovered) {
         float dx = pointer.x - field->last_click.x, dy = pointer.y - field->last_click.y;
@@ -715,8 +715,6 @@ static void pointer_update(TextField* field, const Font* font, const PointerInpu
             field->keep_cursor_visible = true;
         }
     }
-    (void)font;
-    (void)dt;
 }
 
 // ---------------------------------------------------------------------------
@@ -799,7 +797,6 @@ static void draw_field(TextField* field, const Font* font, bool hovered, float d
 // Update
 
 void text_field_update(TextField* field, Vec4 rect) {
-    const Theme& theme = editor.theme;
     Font* font = interface_font();
     field->rect = rect;
     float L = field->single_line ? rect.w : text_pixel_scale(font) * (float)font->line_height;
@@ -840,12 +837,11 @@ void text_field_update(TextField* field, Vec4 rect) {
 
     layout(field, font);
     hit_test(field, font, pointer.x, pointer.y);
-    if (field->focused) pointer_update(field, font, pointer, hovered, dt);
+    if (field->focused) pointer_update(field, pointer, hovered);
     field->click_timer -= dt;
     if (field->click_timer < 0) field->click_timer = 0;
     layout(field, font);
     if (field->keep_cursor_visible) keep_cursor_visible(field, font);
-    (void)theme;
     draw_field(field, font, hovered, dt);
 }
 
