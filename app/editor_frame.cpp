@@ -14,6 +14,10 @@
 
 static const Vec4 STATS_COLOR{0.5f, 0.5f, 1, 0.7f};
 
+static int64_t frames_composed;
+
+int64_t editor_frame_count() { return frames_composed; }
+
 void editor_camera_matrices() {
     bool mode_2d = editor_mode_2d();
     editor.projection_matrix =
@@ -65,6 +69,7 @@ static void status_texts() {
 }
 
 void editor_frame() {
+    frames_composed++;
     editor_camera_matrices();
     picking_pass();
     // The viewport pick (click and selection box) reads the picking image here.

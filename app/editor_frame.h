@@ -7,6 +7,9 @@
 #include "core/containers.h"
 
 void editor_frame();
+// Frames composed since start-up (tests use it to tell whether the main loop
+// ran the editor frame).
+int64_t editor_frame_count();
 
 // Step 1 on its own: the camera's view and projection (perspective, or the
 // orthographic top view in 2D mode) into the editor's matrices.
