@@ -243,8 +243,16 @@ bool scene_object_from_template(SceneObject* object, const SceneTemplates* templ
 // ---------------------------------------------------------------------------
 // Creation and duplication
 
+// Rows name their objects with 32 bits, so ids stop there.
+static bool id_available(const SceneState* scene) {
+    if (scene->next_object_id >= 0 && scene->next_object_id <= INT32_MAX) return true;
+    print(S("no object ids left: the object was not added\n"));
+    return false;
+}
+
 int64_t scene_create_object(ObjectKind kind, Transform transform) {
     SceneState* scene = &editor.scene;
+    if (!id_available(scene)) return -1;
     SceneObject object;
     std::memset(&object, 0, sizeof object);
     object.transform = transform;
@@ -274,7 +282,7 @@ int64_t scene_duplicate_row(int64_t row_index) {
     SceneState* scene = &editor.scene;
     if (row_index < 0 || row_index >= scene->rows.count || scene->rows.data[row_index].group_end) return -1;
     const SceneObject* source = scene_find_object(scene->rows.data[row_index].object_id);
-    if (!source) return -1;
+    if (!source || !id_available(scene)) return -1;
     SceneObject copy = *source;  // the append below may move the source
     // Names are edited in place, so the copy's row gets its own bytes too.
     String name = scene->rows.data[row_index].name;

@@ -209,6 +209,9 @@ SceneLoadResult scene_load(String path);
 // file, the path and the modified flag as they were.
 bool scene_save(String path);
 
+// Shows a message box whose text is path + tail + reason.
+void scene_message_box(String title, String path, String tail, String reason);
+
 // Writes `bytes` to a temporary file beside `path`, flushes it to storage
 // and renames it over `path`. On failure the old file stays, the temporary
 // is removed, and *reason (if given) tells why.

@@ -144,17 +144,24 @@ void scene_export_to_builder(StringBuilder* builder, SceneState* scene) {
 
 bool scene_export(String path) {
     PoolMark mark = pool_mark(POOL_FRAME);
+    PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
     StringBuilder builder = builder_init(POOL_FRAME);
     scene_export_to_builder(&builder, &editor.scene);
+    if (builder_failed(&builder)) {
+        // Too large for the frame pool: built once more in the persistent
+        // pool, which gets the memory back right after the write.
+        pool_restore(mark);
+        builder = builder_init(POOL_PERSISTENT);
+        scene_export_to_builder(&builder, &editor.scene);
+    }
     String reason{nullptr, 0};
     bool written = false;
     if (builder_failed(&builder)) reason = S("not enough memory to build the export");
     else written = scene_write_file(path, builder_to_string(&builder), &reason);
     if (!written) {
-        String title = S("export failed");
-        String text = string_concat(string_concat(path, S(": "), POOL_FRAME), reason, POOL_FRAME);
-        show_simple_message_box(0, &title, &text);
+        scene_message_box(S("export failed"), path, S(": "), reason);
     }
+    pool_restore(persistent_mark);
     pool_restore(mark);
     return written;
 }

@@ -200,7 +200,13 @@ struct ByteReader {
     const uint8_t* at;
     const uint8_t* end;
     bool failed;
+    // Strings are carved from blocks of the persistent pool: one allocation
+    // per block instead of one per string.
+    uint8_t* strings_at;
+    uint8_t* strings_end;
 };
+
+constexpr int64_t STRING_BLOCK_BYTES = 65536;
 
 static inline int64_t remaining(const ByteReader* reader) { return reader->end - reader->at; }
 
@@ -253,12 +259,21 @@ static String get_string(ByteReader* reader, bool* out_of_memory) {
         return String{nullptr, 0};
     }
     if (length == 0) return String{nullptr, 0};
-    uint8_t* bytes = static_cast<uint8_t*>(pool_alloc(POOL_PERSISTENT, length));
-    if (!bytes) {
-        *out_of_memory = true;
-        reader->at += length;
-        return String{nullptr, 0};
+    if (length > reader->strings_end - reader->strings_at) {
+        int64_t block = length > STRING_BLOCK_BYTES ? length : STRING_BLOCK_BYTES;
+        // Near the end of the file a smaller block does.
+        if (block > length && block > remaining(reader) + length) block = remaining(reader) + length;
+        uint8_t* bytes = static_cast<uint8_t*>(pool_alloc(POOL_PERSISTENT, block));
+        if (!bytes) {
+            *out_of_memory = true;
+            reader->at += length;
+            return String{nullptr, 0};
+        }
+        reader->strings_at = bytes;
+        reader->strings_end = bytes + block;
     }
+    uint8_t* bytes = reader->strings_at;
+    reader->strings_at += length;
     std::memcpy(bytes, reader->at, (size_t)length);
     reader->at += length;
     return String{bytes, length};
@@ -277,7 +292,10 @@ static int64_t get_count(ByteReader* reader, int64_t element_bytes) {
 }
 
 static void get_object(ByteReader* r, SceneObject* object, bool* out_of_memory) {
-    std::memset(object, 0, sizeof *object);
+    // A copy of a zero record compiles to plain stores, cheaper than a
+    // memset call for every object of a large scene.
+    static const SceneObject zero_object{};
+    std::memcpy(static_cast<void*>(object), &zero_object, sizeof *object);
     object->id = get_value<int64_t>(r);
     object->kind = get_u8(r);
     object->visible = (get_u8(r) & 1) != 0;
@@ -331,17 +349,25 @@ static void get_object(ByteReader* r, SceneObject* object, bool* out_of_memory) 
     object->data = get_string(r, out_of_memory);
 }
 
-static bool own_copy(String* string) {
-    if (string->length <= 0) return true;
-    uint8_t* bytes = static_cast<uint8_t*>(pool_alloc(POOL_PERSISTENT, string->length));
-    if (!bytes) return false;
-    std::memcpy(bytes, string->data, (size_t)string->length);
-    string->data = bytes;
-    return true;
+struct ObjectKey {
+    int64_t id;
+    uint8_t kind;
+    bool visible;
+};
+
+static const ObjectKey* find_key(const ObjectKey* keys, int64_t count, int64_t id) {
+    int64_t low = 0, high = count;
+    while (low < high) {
+        int64_t middle = low + (high - low) / 2;
+        if (keys[middle].id == id) return &keys[middle];
+        if (id < keys[middle].id) high = middle;
+        else low = middle + 1;
+    }
+    return nullptr;
 }
 
 SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools) {
-    ByteReader reader{bytes.data, bytes.data + (bytes.data && bytes.length > 0 ? bytes.length : 0), false};
+    ByteReader reader{bytes.data, bytes.data + (bytes.data && bytes.length > 0 ? bytes.length : 0), false, nullptr, nullptr};
     ByteReader* r = &reader;
     if (get_value<uint32_t>(r) != SCENE_MAGIC) return SCENE_LOAD_BAD_MAGIC;
     uint16_t version = get_value<uint16_t>(r);
@@ -355,20 +381,55 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
 
     int64_t object_count = get_count(r, OBJECT_MIN_BYTES);
     if (object_count > 0 && !array_reserve(&out->objects, object_count)) out_of_memory = true;
+    // What the row pass needs of each object, packed: the objects themselves
+    // spread over many cache lines. Scratch in the frame pool (or, when that
+    // is full, a small leftover in the persistent one).
+    PoolMark frame_mark = pool_mark(POOL_FRAME);
+    ObjectKey* keys = pool_alloc_array<ObjectKey>(POOL_FRAME, object_count);
+    if (!keys) keys = pool_alloc_array<ObjectKey>(POOL_PERSISTENT, object_count);
+    if (object_count > 0 && !keys) out_of_memory = true;
     int64_t largest_id = -1;
+    bool ascending = true;
     for (int64_t i = 0; i < object_count && !r->failed && !out_of_memory; i++) {
         SceneObject* object = &out->objects.data[out->objects.count++];
         get_object(r, object, &out_of_memory);
-        if (object->id > largest_id) largest_id = object->id;
+        keys[i] = ObjectKey{object->id, object->kind, object->visible};
+        if (object->id <= largest_id) ascending = false;
+        else largest_id = object->id;
     }
     // The file keeps ascending ids; a file that does not must still find
     // its objects by binary search.
-    if (!r->failed && !out_of_memory) scene_sort_objects(out);
+    if (!ascending && !r->failed && !out_of_memory) {
+        scene_sort_objects(out);
+        for (int64_t i = 0; i < out->objects.count; i++) {
+            const SceneObject& object = out->objects.data[i];
+            keys[i] = ObjectKey{object.id, object.kind, object.visible};
+        }
+    }
+
+    // Per-kind row looks, taken once rather than per row.
+    String kind_names[OBJECT_KIND_COUNT + 1];
+    Texture kind_icons[OBJECT_KIND_COUNT + 1];
+    Vec4 kind_colors[OBJECT_KIND_COUNT + 1];
+    for (int kind = 0; kind <= OBJECT_KIND_COUNT; kind++) {
+        kind_names[kind] = object_kind_name((ObjectKind)kind);
+        kind_icons[kind] = object_kind_icon((ObjectKind)kind);
+        kind_colors[kind] = object_kind_color((ObjectKind)kind);
+    }
+    const Vec4 group_color = editor.theme.group_color;
+    const Texture group_icon = editor.assets.icons[ICON_GROUP];
 
     int64_t row_count = get_count(r, ROW_MIN_BYTES);
     if (row_count > 0 && !array_reserve(&out->rows, row_count)) out_of_memory = true;
-    const Vec4 group_color = editor.theme.group_color;
-    const Texture group_icon = editor.assets.icons[ICON_GROUP];
+    // Row names are edited in place, so each row gets its own bytes; the
+    // kind names of object rows are carved from one block (6 bytes is the
+    // longest, "object").
+    uint8_t* name_bytes = row_count > 0 ? pool_alloc_array<uint8_t>(POOL_PERSISTENT, row_count * 6) : nullptr;
+    if (row_count > 0 && !name_bytes) out_of_memory = true;
+    // Rows mostly follow the objects in order: the object after the last
+    // one found is tried before the binary search.
+    int64_t next_guess = 0;
+    const int64_t loaded_objects = out->objects.count;
     for (int64_t i = 0; i < row_count && !r->failed && !out_of_memory; i++) {
         HierarchyRow* row = &out->rows.data[out->rows.count++];
         std::memset(row, 0, sizeof *row);
@@ -379,13 +440,27 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
         row->expanded = (flags & 4) != 0;
         row->selected = (flags & 8) != 0;
         // An end row never stands for an object, whatever id it carries.
-        const SceneObject* object = row->group_end ? nullptr : scene_find_object_in(out, id);
-        if (object && id == (int32_t)id) {
+        const ObjectKey* object = nullptr;
+        if (!row->group_end && id == (int32_t)id) {
+            if (next_guess < loaded_objects && keys[next_guess].id == id) {
+                object = &keys[next_guess++];
+            } else {
+                object = find_key(keys, loaded_objects, id);
+                if (object) next_guess = (object - keys) + 1;
+            }
+        }
+        if (object) {
+            int kind = object->kind < OBJECT_KIND_COUNT ? (int)object->kind : (int)OBJECT_KIND_COUNT;
             row->object_id = (int32_t)id;
-            row->name = object_kind_name(object->kind);
-            row->icon = object_kind_icon(object->kind);
-            row->color = object_kind_color(object->kind);
+            row->icon = kind_icons[kind];
+            row->color = kind_colors[kind];
             if (!object->visible) row->color.w *= 0.5f;
+            if (!row->group_start) {
+                String name = kind_names[kind];
+                std::memcpy(name_bytes, name.data, (size_t)name.length);
+                row->name = String{name_bytes, name.length};
+                name_bytes += name.length;
+            }
         } else {
             row->object_id = GROUP_ROW_ID;
             if (!row->group_end) {
@@ -395,12 +470,12 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
         }
         // The writer stores a name for every group-start row, object or not.
         if (row->group_start) row->name = get_string(r, &out_of_memory);
-        else if (!own_copy(&row->name)) out_of_memory = true;
     }
 
     int64_t next_id = get_value<int64_t>(r);
     // Ids handed out later must not collide with any loaded one.
-    out->next_object_id = next_id > largest_id ? next_id : largest_id + 1;
+    if (largest_id == INT64_MAX) out->next_object_id = INT64_MAX;  // none left; creation refuses
+    else out->next_object_id = next_id > largest_id ? next_id : largest_id + 1;
     tools->placement_mode = get_u8(r) != 0;
     tools->pivot_per_object = get_u8(r) != 0;
     tools->gizmo_mode = get_u8(r);
@@ -416,6 +491,7 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
     get_floats(r, &settings.snap_size.x, 3);
     settings.snap_angle = get_value<float>(r);
 
+    pool_restore(frame_mark);
     SceneLoadResult result = SCENE_LOAD_OK;
     if (out_of_memory) result = SCENE_LOAD_OUT_OF_MEMORY;
     else if (r->failed || r->at != r->end) result = SCENE_LOAD_DAMAGED;
@@ -430,10 +506,24 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
 // ---------------------------------------------------------------------------
 // Loading into the editor
 
-static void message_box(String title, String path, String tail) {
-    String text = string_concat(path, tail, POOL_FRAME);
+void scene_message_box(String title, String path, String tail, String reason) {
+    // The text goes to the frame pool, or for a moment to the persistent one
+    // when the frame pool is full: the report must not get lost.
+    PoolMark mark = pool_mark(POOL_PERSISTENT);
+    int64_t length = path.length + tail.length + reason.length;
+    uint8_t* bytes = static_cast<uint8_t*>(pool_alloc(POOL_FRAME, length));
+    if (!bytes) bytes = static_cast<uint8_t*>(pool_alloc(POOL_PERSISTENT, length));
+    String text{bytes, bytes ? length : 0};
+    if (bytes) {
+        if (path.length > 0) std::memcpy(bytes, path.data, (size_t)path.length);
+        if (tail.length > 0) std::memcpy(bytes + path.length, tail.data, (size_t)tail.length);
+        if (reason.length > 0) std::memcpy(bytes + path.length + tail.length, reason.data, (size_t)reason.length);
+    }
     show_simple_message_box(0, &title, &text);
+    pool_restore(mark);
 }
+
+static void message_box(String title, String path, String tail) { scene_message_box(title, path, tail, String{nullptr, 0}); }
 
 static void keep_path(String path) {
     SceneState* scene = &editor.scene;
@@ -467,43 +557,61 @@ SceneLoadResult scene_load_bytes(String bytes, String path) {
 }
 
 SceneLoadResult scene_load(String path) {
-    PoolMark mark = pool_mark(POOL_FRAME);
+    PoolMark frame_mark = pool_mark(POOL_FRAME);
+    PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
     String bytes{nullptr, 0};
     // A missing or unreadable file reads as no bytes (and so as no scene).
     FileHandle file = file_open(&path, FILE_READ);
     if (!file_failed(file)) {
         int64_t size = file_size(file);
-        uint8_t* block = size > 0 ? static_cast<uint8_t*>(pool_alloc(POOL_FRAME, size)) : nullptr;
-        if (size > 0 && !block) {
-            file_close(file);
-            pool_restore(mark);
-            message_box(S("open failed"), path, S(": the file is too large to open"));
-            return SCENE_LOAD_OUT_OF_MEMORY;
+        uint8_t* block = nullptr;
+        if (size > 0) {
+            block = static_cast<uint8_t*>(pool_alloc(POOL_FRAME, size));
+            // A file larger than the frame pool is read into the persistent
+            // pool below the scene it becomes; its bytes stay there unused.
+            if (!block) block = static_cast<uint8_t*>(pool_alloc(POOL_PERSISTENT, size));
+            if (!block) {
+                file_close(file);
+                message_box(S("open failed"), path, S(": the file is too large to open"));
+                pool_restore(frame_mark);
+                return SCENE_LOAD_OUT_OF_MEMORY;
+            }
         }
         if (block && file_read(file, size, block) == size) bytes = String{block, size};
         file_close(file);
     }
     SceneLoadResult result = scene_load_bytes(bytes, path);
-    pool_restore(mark);
+    if (result != SCENE_LOAD_OK) pool_restore(persistent_mark);
+    pool_restore(frame_mark);
     return result;
 }
 
 // ---------------------------------------------------------------------------
 // Saving
 
+static bool write_and_replace(String path, String temporary, String bytes, String* reason);
+
 bool scene_write_file(String path, String bytes, String* reason) {
-    String failure{nullptr, 0};
     if (path.length <= 0) {
         if (reason) *reason = S("no file name");
         return false;
     }
     // A new file beside the target takes the bytes; only a complete one on
     // storage replaces the target, so a crash mid-save keeps the old file.
+    PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
     String temporary = string_concat(path, S(".saving"), POOL_FRAME);
+    if (!temporary.data) temporary = string_concat(path, S(".saving"), POOL_PERSISTENT);
     if (!temporary.data) {
         if (reason) *reason = S("not enough memory");
         return false;
     }
+    bool written = write_and_replace(path, temporary, bytes, reason);
+    pool_restore(persistent_mark);
+    return written;
+}
+
+static bool write_and_replace(String path, String temporary, String bytes, String* reason) {
+    String failure{nullptr, 0};
     FileHandle file = file_open(&temporary, FILE_WRITE);
     if (file_failed(file)) {
         failure = string_copy_to(file_error(), POOL_FRAME);
@@ -527,20 +635,23 @@ bool scene_write_file(String path, String bytes, String* reason) {
 }
 
 bool scene_save(String path) {
-    PoolMark mark = pool_mark(POOL_FRAME);
+    PoolMark frame_mark = pool_mark(POOL_FRAME);
+    PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
     String bytes = scene_serialize();
+    // A scene whose file outgrows the frame pool is built in the persistent
+    // pool and given back right after the write: it must still be savable.
+    if (!bytes.data) bytes = scene_serialize_state(&editor.scene, tool_bytes_of(&editor.scene), POOL_PERSISTENT);
     String reason{nullptr, 0};
     bool saved = false;
     if (!bytes.data) reason = S("not enough memory to build the scene file");
     else saved = scene_write_file(path, bytes, &reason);
+    pool_restore(persistent_mark);
     if (!saved) {
-        String title = S("save failed");
-        String text = string_concat(string_concat(path, S(": "), POOL_FRAME), reason, POOL_FRAME);
-        show_simple_message_box(0, &title, &text);
-        pool_restore(mark);
+        scene_message_box(S("save failed"), path, S(": "), reason);
+        pool_restore(frame_mark);
         return false;
     }
-    pool_restore(mark);
+    pool_restore(frame_mark);
     keep_path(path);
     editor.scene.scene_modified = false;
     return true;

@@ -508,3 +508,26 @@ TEST_F(SceneSaveTest, FailedSaveReportsAndKeepsTheOldFileThePathAndTheModifiedFl
     EXPECT_TRUE(editor.scene.scene_modified);
     EXPECT_EQ(3, platform_message_box_count());
 }
+
+TEST_F(SceneSaveTest, ScenesLargerThanTheFramePoolStillSaveAndOpen) {
+    golden_scene_build();
+    std::string expected = serialized();
+    // A frame pool too small for the file: both directions fall back to the
+    // persistent pool, and saving gives that memory back.
+    pool_release(POOL_FRAME);
+    ASSERT_TRUE(pool_create(POOL_FRAME, 512));
+    ASSERT_GT(expected.size(), 512u);
+    std::string path = directory + "/large.scene";
+    String path_view = str(path);
+    int64_t used = pool_get(POOL_PERSISTENT)->used;
+    ASSERT_TRUE(scene_save(path_view));
+    EXPECT_EQ(expected, read_file(path));
+    EXPECT_LE(pool_get(POOL_PERSISTENT)->used - used, 64) << "only the kept path stays";
+
+    scene_init(&editor.scene);
+    ASSERT_EQ(SCENE_LOAD_OK, scene_load(str(path)));
+    EXPECT_EQ(7, editor.scene.objects.count);
+    std::string exported_path = directory + "/large.txt";
+    EXPECT_TRUE(scene_export(str(exported_path)));
+    EXPECT_GT(read_file(exported_path).size(), 512u);
+}

@@ -130,3 +130,13 @@ TEST_F(SceneTest, AppendedRowsOwnTheirNames) {
     EXPECT_NE(name.data, editor.scene.rows.data[0].name.data);
     EXPECT_EQ(1, scene_append_row(0, S("quad"), 5, Vec4{}));
 }
+
+TEST_F(SceneTest, IdsStopWhereRowsCanNoLongerNameThem) {
+    editor.scene.next_object_id = (int64_t)INT32_MAX + 1;
+    EXPECT_EQ(-1, scene_create_object(OBJECT_DATA, Transform{Vec3{}, Rotor{1, 0, 0, 0}, Vec3{1, 1, 1}}));
+    EXPECT_EQ(0, editor.scene.objects.count);
+    EXPECT_EQ(0, editor.scene.rows.count);
+    editor.scene.next_object_id = INT32_MAX;
+    EXPECT_EQ(INT32_MAX, scene_create_object(OBJECT_DATA, Transform{Vec3{}, Rotor{1, 0, 0, 0}, Vec3{1, 1, 1}}));
+    EXPECT_EQ(INT32_MAX, editor.scene.rows.data[0].object_id);
+}
