@@ -141,7 +141,8 @@ SceneObject* scene_find_object(int64_t id);
 SceneObject* scene_find_object_in(SceneState* scene, int64_t id);
 // Copies the record to the end; returns its index, -1 when the pool is full.
 int64_t scene_append_object(const SceneObject& object);
-// A row with all four flags clear; returns its index, -1 when the pool is full.
+// A row with all four flags clear and its own copy of `name` (row names are
+// edited in place); returns its index, -1 when the pool is full.
 int64_t scene_append_row(int64_t id, String name, Texture icon, Vec4 color);
 // The start row ("new group", expanded) at `index` and its end row after it.
 // Returns the start row's index, -1 when the pool is full.
@@ -158,12 +159,12 @@ bool scene_object_from_template(SceneObject* object, const SceneTemplates* templ
 
 // A new object of `kind` at `transform` from that kind's template, with its
 // row; sets scene_modified. Returns the new object's id, -1 when the pool
-// was full (nothing is added then).
+// was full or the ids that rows can name are used up (nothing is added).
 int64_t scene_create_object(ObjectKind kind, Transform transform);
 // Duplicates the object of row `row_index`: fresh id, new row with the
 // source row's name, selection moved from the source row to the copy.
-// Returns the new row's index, -1 when the row has no object or the pool
-// was full.
+// Returns the new row's index, -1 when the row has no object, the pool was
+// full or the ids are used up.
 int64_t scene_duplicate_row(int64_t row_index);
 
 // ---------------------------------------------------------------------------
@@ -192,9 +193,10 @@ String scene_serialize_state(const SceneState* scene, SceneToolBytes tools, int8
 // The file bytes of the editor's scene in the frame pool.
 String scene_serialize();
 
-// Parses `bytes` into `out` (storage in POOL_PERSISTENT). Nothing of the
-// editor changes; on failure `out` holds nothing usable and the persistent
-// pool is back where it was.
+// Parses `bytes` into the objects, rows, next_object_id and settings of
+// `out` (storage in POOL_PERSISTENT) and the tool bytes into `tools`.
+// Nothing of the editor changes; on failure `out` holds nothing usable and
+// the persistent pool is back where it was.
 SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools);
 // Parses `bytes` and, when they are a whole scene, replaces the editor's
 // scene with it (scene_path = path, scene_modified cleared). Any failure is
