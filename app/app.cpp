@@ -6,12 +6,14 @@
 #include <cstdlib>
 
 #include "app/editor.h"
+#include "app/panels.h"
 #include "assets/assets.h"
 #include "core/format.h"
 #include "platform/platform.h"
 #include "render/draw.h"
 #include "render/shader.h"
 #include "render/targets.h"
+#include "scene/scene.h"
 
 // ---------------------------------------------------------------------------
 // Command line
@@ -121,6 +123,8 @@ bool editor_startup(Array<String> arguments) {
     frame_targets_create();
     theme_load(&editor.theme, S("theme.txt"));
 
+    scene_init(&editor.scene);
+
     input_text_enable(true);
     pipeline_cull_enable(true);
     input_enable_push(1);
@@ -135,13 +139,22 @@ bool editor_startup(Array<String> arguments) {
 // One frame
 
 static bool mouse_in_viewport() {
-    float toolbar_height = 0;  // the toolbar's strip, once it is drawn
-    return editor.mouse_y < editor.window_height - toolbar_height && editor.mouse_x >= 0 && editor.mouse_y >= 0 &&
+    return editor.mouse_y < editor.window_height - editor.toolbar.height && editor.mouse_x >= 0 && editor.mouse_y >= 0 &&
            editor.mouse_x < editor.window_width;
 }
 
+// A quit compares what would be saved with the file on disk, so an edit
+// undone by hand does not ask to be saved.
 static bool scene_has_unsaved_changes() {
-    return false;  // no document yet: an empty never-saved scene quits at once
+    SceneState& scene = editor.scene;
+    if (scene.scene_path.length == 0) {
+        scene.scene_modified = scene.objects.count > 0;
+    } else {
+        String on_disk = file_read_all(scene.scene_path, POOL_FRAME);
+        String current = scene_serialize();
+        scene.scene_modified = !string_equal(on_disk, current) || current.length == 0;
+    }
+    return scene.scene_modified;
 }
 
 bool editor_step() {
@@ -155,8 +168,7 @@ bool editor_step() {
     int32_t old_width = editor.window_width, old_height = editor.window_height;
     if (display_is_resized(&editor.window_width, &editor.window_height)) {
         frame_targets_create();
-        (void)old_width;
-        (void)old_height;
+        panels_scale(old_width, old_height, editor.window_width, editor.window_height);
     }
 
     input_enable_push(mouse_in_viewport() ? 1 : 0);
@@ -168,6 +180,7 @@ bool editor_step() {
     editor.mouse_y = (float)(editor.window_height - mouse_y);
 
     camera_update();
+    panels_update();
 
     int64_t work_start = system_performance_counter();
     // editor_frame() runs here.

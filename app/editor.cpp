@@ -14,4 +14,4 @@ uint8_t input_enable_top() {
     return stack.count > 0 ? stack.data[stack.count - 1] : 0;
 }
 
-bool editor_mode_2d() { return false; }
+bool editor_mode_2d() { return editor.scene.settings.view_2d; }

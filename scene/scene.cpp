@@ -99,6 +99,7 @@ void scene_init(SceneState* scene) {
     preview.transform = transform_default();
     preview.quad = scene->templates.quad;
     preview.visible = true;
+    preview.id = -1;  // the preview is no object of the scene
 }
 
 // ---------------------------------------------------------------------------
