@@ -163,6 +163,7 @@ bool editor_step() {
 
     if (display_is_closed() || input_key_is_pressed(KEY_ESCAPE)) {
         if (!scene_has_unsaved_changes()) editor.running = false;
+        else save_prompt_open(true);
     }
 
     int32_t old_width = editor.window_width, old_height = editor.window_height;
