@@ -19,5 +19,5 @@ echo "== tests =="
 run_suite "$root/build-test" -DTARNISK_BENCH=ON
 echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  LSAN_OPTIONS=suppressions="$root/tests/lsan.supp":fast_unwind_on_malloc=0 \
+  LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
   run_suite "$root/build-asan" -DTARNISK_SANITIZE=ON -DTARNISK_BENCH=OFF
