@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/editor.h"
+#include "app/editor_frame.h"
 #include "app/panels.h"
 #include "assets/assets.h"
 #include "core/format.h"
@@ -184,7 +185,7 @@ bool editor_step() {
     panels_update();
 
     int64_t work_start = system_performance_counter();
-    // editor_frame() runs here.
+    editor_frame();
     int64_t work_end = system_performance_counter();
     editor.work_seconds = editor.counter_frequency ? (double)(work_end - work_start) / editor.counter_frequency : 0;
     input_enable_pop();
