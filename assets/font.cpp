@@ -46,13 +46,10 @@ bool font_parse(String text, String directory, Font* font, String* image_path, b
     double image_width = 1, image_height = 1;
 
     int64_t position = 0;
-    while (position < text.length) {
-        // The line, without its line feed and a CR before it (CR LF files).
-        const uint8_t* start = text.data + position;
-        const uint8_t* feed = static_cast<const uint8_t*>(std::memchr(start, '\n', (size_t)(text.length - position)));
-        int64_t length = feed ? feed - start : text.length - position;
-        position += feed ? length + 1 : length;
-        if (length > 0 && start[length - 1] == '\r') length--;
+    String line;
+    while (text_next_line(text, &position, &line)) {
+        const uint8_t* start = line.data;
+        int64_t length = line.length;
 
         if (length < 2 || start[1] != ' ') return false;   // malformed or empty line
         TextReader reader{start, length, length, 2};

@@ -135,13 +135,10 @@ bool manifest_load(String path) {
     String text = file_read_all(path, POOL_PERSISTENT);
     if (text.length == 0) return false;
     int64_t position = 0;
-    while (position < text.length) {
-        const uint8_t* start = text.data + position;
-        const uint8_t* feed = static_cast<const uint8_t*>(std::memchr(start, '\n', (size_t)(text.length - position)));
-        int64_t length = feed ? feed - start : text.length - position;
-        position += feed ? length + 1 : length;
+    String line;
+    while (text_next_line(text, &position, &line)) {
         ManifestEntry entry;
-        if (manifest_parse_line(String{start, length}, &entry)) manifest_apply(entry);
+        if (manifest_parse_line(line, &entry)) manifest_apply(entry);
     }
     return true;
 }

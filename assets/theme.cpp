@@ -134,15 +134,8 @@ static void theme_apply_line(Theme* theme, String line) {
 
 void theme_apply(Theme* theme, String text) {
     int64_t position = 0;
-    while (position < text.length) {
-        const uint8_t* start = text.data + position;
-        const uint8_t* feed = static_cast<const uint8_t*>(std::memchr(start, '\n', (size_t)(text.length - position)));
-        int64_t length = feed ? feed - start : text.length - position;
-        position += feed ? length + 1 : length;
-        // CR LF files: the CR would otherwise glue onto the last token.
-        if (length > 0 && start[length - 1] == '\r') length--;
-        theme_apply_line(theme, String{start, length});
-    }
+    String line;
+    while (text_next_line(text, &position, &line)) theme_apply_line(theme, line);
 }
 
 void theme_load(Theme* theme, String path) {

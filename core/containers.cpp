@@ -143,6 +143,18 @@ String reader_read_string(TextReader* reader, bool* ok) {
     return result;
 }
 
+bool text_next_line(String text, int64_t* position, String* line) {
+    if (*position >= text.length) return false;
+    const uint8_t* start = text.data + *position;
+    int64_t remaining = text.length - *position;
+    const uint8_t* feed = static_cast<const uint8_t*>(std::memchr(start, '\n', (size_t)remaining));
+    int64_t length = feed ? feed - start : remaining;
+    *position += feed ? length + 1 : length;
+    if (length > 0 && start[length - 1] == '\r') length--;
+    *line = String{start, length};
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 String file_read_all(String path, int8_t pool) {
     FileHandle file = file_open(&path, FILE_READ);

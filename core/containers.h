@@ -134,6 +134,11 @@ int64_t reader_read_bytes(TextReader* reader, int64_t n, void* destination);
 // leaves the position at the end of the data.
 String reader_read_string(TextReader* reader, bool* ok = nullptr);
 
+// The next line of `text` from `*position` (which moves past its line feed),
+// without the line feed and without a carriage return before it, so files
+// saved with CR LF read like LF files. False once the text is used up.
+bool text_next_line(String text, int64_t* position, String* line);
+
 // ---------------------------------------------------------------------------
 // Whole files: read into the pool; empty result when missing or unreadable.
 String file_read_all(String path, int8_t pool);

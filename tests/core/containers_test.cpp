@@ -274,3 +274,19 @@ TEST_F(ContainersTest, MergeSortIsStableOnRandomInput) {
         }
     }
 }
+
+TEST(TextLines, SplitsOnLineFeedsAndDropsOneCarriageReturn) {
+    String text = S("a\r\nbc\n\r\n\nlast\r");
+    int64_t position = 0;
+    String line;
+    const char* expected[] = {"a", "bc", "", "", "last"};
+    int count = 0;
+    while (text_next_line(text, &position, &line)) {
+        ASSERT_LT(count, 5);
+        EXPECT_TRUE(string_equal(line, string_from_cstring(expected[count]))) << count;
+        count++;
+    }
+    EXPECT_EQ(count, 5);
+    position = 0;
+    EXPECT_FALSE(text_next_line(String{nullptr, 0}, &position, &line));
+}
