@@ -192,8 +192,9 @@ TEST_F(MeshTest, UnknownMaterialKeepsTheCurrentOne) {
 }
 
 TEST_F(MeshTest, ObjectLineNamesTheCurrentMaterialsRange) {
-    import(std::string("mtllib m\no before\n") + square_positions + "usemtl a\no first\no second\nf 1 2 3\n",
-           "newmtl a\nnewmtl b\n");
+    // The build views the text it read: keep the text alive while the names are read.
+    std::string obj = std::string("mtllib m\no before\n") + square_positions + "usemtl a\no first\no second\nf 1 2 3\n";
+    import(obj, "newmtl a\nnewmtl b\n");
     EXPECT_EQ(str(build.ranges[0].object_name), "second");
     EXPECT_EQ(build.ranges[1].object_name.length, 0);
 }
