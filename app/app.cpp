@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "render/draw.h"
 #include "render/shader.h"
+#include "render/scene_render.h"
 #include "render/targets.h"
 #include "scene/scene.h"
 
@@ -60,6 +61,7 @@ static void editor_initial_values() {
     editor.gamma_value = 2.2;
     editor.viewport_keys = true;
     editor.camera = camera_default();
+    editor.tools = viewport_tool_state_default();
     static const Vec4 palette[COLOR_COUNT] = {
         {0, 0, 0, 1},       {0.25f, 0.25f, 0.25f, 1}, {0.5f, 0.5f, 0.5f, 1}, {0.75f, 0.75f, 0.75f, 1},
         {1, 1, 1, 1},       {1, 0, 0, 1},             {0, 1, 0, 1},          {0, 0, 1, 1},

@@ -4,6 +4,8 @@
 // ui/text, the camera and the editor state.
 #include "app/editor_frame.h"
 
+#include "app/panels.h"
+
 #include "app/editor.h"
 #include "core/format.h"
 #include "platform/platform.h"
@@ -76,4 +78,7 @@ void editor_frame() {
     scene_pass();
     interface_matrices();
     status_texts();
+    // Panels from the bottom up; each kind's content arrives with its owner,
+    // until then a panel shows its frame around an empty content area.
+    panels_draw(nullptr);
 }

@@ -156,3 +156,19 @@ TEST_F(StartupTest, CloseQuitsWhenTheSceneMatchesItsFile) {
     harness_stop();
     unlink(path);
 }
+
+TEST_F(StartupTest, OpenPanelsAreDrawnIntoTheFrame) {
+    ASSERT_TRUE(harness_start());
+    ASSERT_TRUE(harness_frames(1));
+    uint32_t scene_image = editor.render.scene_target.frame_buffer;
+    HarnessPixel before = harness_pixel(scene_image, 250, 300);
+    ASSERT_GE(panel_open(0, S("objects"), Vec2{100, 100}, Vec2{300, 400}), 0);
+    ASSERT_TRUE(harness_frames(1));
+    HarnessPixel inside = harness_pixel(scene_image, 250, 300);
+    HarnessPixel outside = harness_pixel(scene_image, 700, 300);
+    EXPECT_TRUE(inside.r != before.r || inside.g != before.g || inside.b != before.b);
+    EXPECT_EQ(outside.r, before.r);
+    EXPECT_EQ(outside.g, before.g);
+    EXPECT_EQ(outside.b, before.b);
+    harness_stop();
+}
