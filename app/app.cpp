@@ -232,10 +232,15 @@ int editor_main(Array<String> arguments) {
 
 int editor_main_from_argv(int count, char** values) {
     // The arguments are viewed, not copied: they outlive the program's run.
-    static String views[256];
+    // The views themselves live in one block for the whole run (the pools
+    // do not exist before start-up reads the command line).
     Array<String> arguments{nullptr, 0, 0, POOL_PERSISTENT};
-    if (count > 256) count = 256;
-    for (int i = 0; i < count; i++) views[i] = string_from_cstring(values[i]);
-    if (count > 0) arguments = Array<String>{views, count, count, POOL_PERSISTENT};
-    return editor_main(arguments);
+    String* views = count > 0 ? static_cast<String*>(std::malloc(sizeof(String) * (size_t)count)) : nullptr;
+    if (views) {
+        for (int i = 0; i < count; i++) views[i] = string_from_cstring(values[i]);
+        arguments = Array<String>{views, count, count, POOL_PERSISTENT};
+    }
+    int status = editor_main(arguments);
+    std::free(views);
+    return status;
 }

@@ -210,6 +210,12 @@ static bool video_driver_is_invisible() {
 // virtual one still closing the previous client's); a few tries tell that
 // apart from having no display at all.
 static bool video_start_visible() {
+    // With no display server named at all there is nothing to wait for, and
+    // probing the drivers only prints their complaints.
+    if (!SDL_getenv("DISPLAY") && !SDL_getenv("WAYLAND_DISPLAY") && !SDL_getenv("SDL_VIDEODRIVER")) {
+        SDL_SetError("no display to open a window on");
+        return false;
+    }
     for (int attempt = 0; attempt < 5; attempt++) {
         if (attempt > 0) SDL_Delay(20);
         if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
