@@ -1,7 +1,7 @@
 // Previews of generated data, for looking at, never shipped: sample textures
 // tiled 2x2, and OBJ meshes drawn by a small software rasteriser (flat
 // shading, depth buffer, back faces culled as in the editor, material colors
-// shown as Kd^2.2 and diffuse maps looked up by their resource names).
+// shown as written and diffuse maps looked up by their resource names).
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -94,9 +94,6 @@ bool mesh_preview(const std::string& data_dir, const std::vector<std::string>& o
                     if (mt == "newmtl") ms >> mname;
                     if (mt == "Kd") {
                         ms >> materials[mname].r >> materials[mname].g >> materials[mname].b;
-                        materials[mname].r = std::pow(materials[mname].r, 2.2);
-                        materials[mname].g = std::pow(materials[mname].g, 2.2);
-                        materials[mname].b = std::pow(materials[mname].b, 2.2);
                     }
                     if (mt == "map_Kd") {
                         std::string t;
