@@ -208,6 +208,9 @@ struct ByteReader {
 
 constexpr int64_t STRING_BLOCK_BYTES = 65536;
 
+// The longest kind name an object row carries, "object".
+constexpr int64_t KIND_NAME_BYTES = 6;
+
 static inline int64_t remaining(const ByteReader* reader) { return reader->end - reader->at; }
 
 static inline bool take(ByteReader* reader, int64_t count) {
@@ -219,10 +222,11 @@ static inline bool take(ByteReader* reader, int64_t count) {
     return true;
 }
 
+// Unchecked reads, for fields whose bytes one `take` has already vouched
+// for: an object's fixed fields are checked as one run, not one by one.
 template <typename T>
-static inline T get_value(ByteReader* reader) {
-    T value{};
-    if (!take(reader, sizeof(T))) return value;
+static inline T read_value(ByteReader* reader) {
+    T value;
     if constexpr (std::endian::native == std::endian::little || sizeof(T) == 1) {
         std::memcpy(&value, reader->at, sizeof(T));
     } else {
@@ -234,6 +238,23 @@ static inline T get_value(ByteReader* reader) {
     return value;
 }
 
+static inline uint8_t read_u8(ByteReader* reader) { return *reader->at++; }
+
+static inline void read_floats(ByteReader* reader, float* values, int64_t count) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(values, reader->at, (size_t)count * 4);
+        reader->at += count * 4;
+    } else {
+        for (int64_t i = 0; i < count; i++) values[i] = read_value<float>(reader);
+    }
+}
+
+template <typename T>
+static inline T get_value(ByteReader* reader) {
+    if (!take(reader, sizeof(T))) return T{};
+    return read_value<T>(reader);
+}
+
 static inline uint8_t get_u8(ByteReader* reader) { return get_value<uint8_t>(reader); }
 
 static inline void get_floats(ByteReader* reader, float* values, int64_t count) {
@@ -241,24 +262,16 @@ static inline void get_floats(ByteReader* reader, float* values, int64_t count) 
         std::memset(values, 0, (size_t)count * 4);
         return;
     }
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(values, reader->at, (size_t)count * 4);
-        reader->at += count * 4;
-    } else {
-        for (int64_t i = 0; i < count; i++) values[i] = get_value<float>(reader);
-    }
+    read_floats(reader, values, count);
 }
 
-// A string copied into the persistent pool. A length that does not fit in
-// what is left fails the reader; a full pool sets *out_of_memory.
-static String get_string(ByteReader* reader, bool* out_of_memory) {
-    int64_t length = get_value<int64_t>(reader);
-    if (length < 0 || !take(reader, length)) {
-        reader->failed = true;
-        reader->at = reader->end;
-        return String{nullptr, 0};
-    }
-    if (length == 0) return String{nullptr, 0};
+// Strings up to this long are copied as one fixed-size run (a few vector
+// moves instead of a library call), when both sides have the room.
+constexpr int64_t SHORT_STRING_BYTES = 32;
+
+// The uncommon half of get_string: a new block of the persistent pool, or a
+// string too long or too near an end for the fixed-size copy.
+static String get_string_slow(ByteReader* reader, int64_t length, bool* out_of_memory) {
     if (length > reader->strings_end - reader->strings_at) {
         int64_t block = length > STRING_BLOCK_BYTES ? length : STRING_BLOCK_BYTES;
         // Near the end of the file a smaller block does.
@@ -279,6 +292,29 @@ static String get_string(ByteReader* reader, bool* out_of_memory) {
     return String{bytes, length};
 }
 
+// A string copied into the persistent pool. A length that does not fit in
+// what is left fails the reader; a full pool sets *out_of_memory.
+static inline String get_string(ByteReader* reader, bool* out_of_memory) {
+    int64_t length = get_value<int64_t>(reader);
+    if (length < 0 || length > remaining(reader)) {
+        reader->failed = true;
+        reader->at = reader->end;
+        return String{nullptr, 0};
+    }
+    if (length == 0) return String{nullptr, 0};
+    if (length <= SHORT_STRING_BYTES && remaining(reader) >= SHORT_STRING_BYTES &&
+        reader->strings_end - reader->strings_at >= SHORT_STRING_BYTES) {
+        // The bytes copied past the string are file bytes landing in the
+        // unused rest of the block; the next string overwrites them.
+        uint8_t* bytes = reader->strings_at;
+        std::memcpy(bytes, reader->at, SHORT_STRING_BYTES);
+        reader->strings_at += length;
+        reader->at += length;
+        return String{bytes, length};
+    }
+    return get_string_slow(reader, length, out_of_memory);
+}
+
 // A count that the remaining bytes could hold, each element taking at least
 // `element_bytes`; otherwise the reader fails and the count is 0.
 static int64_t get_count(ByteReader* reader, int64_t element_bytes) {
@@ -291,31 +327,43 @@ static int64_t get_count(ByteReader* reader, int64_t element_bytes) {
     return count;
 }
 
+// The fixed runs of an object's encoding, each checked with one `take`.
+constexpr int64_t OBJECT_HEAD_BYTES = 8 + 1 + 1 + 40;       // id, kind, visible, transform
+constexpr int64_t QUAD_TAIL_BYTES = 16 + 1;                 // uv rectangle, billboard
+constexpr int64_t TEXT_STYLE_BYTES = 8 + 16;                // alignment, color
+constexpr int64_t PATH_HEAD_BYTES = 1 + 8 + 16;             // flags, width, color
+constexpr int64_t PATH_TAIL_BYTES = 8 + 8;                  // index, sub index
+
+// A read past the end stops here with the reader failed: the parse refuses
+// the file whatever the rest of the record holds.
 static void get_object(ByteReader* r, SceneObject* object, bool* out_of_memory) {
     // A copy of a zero record compiles to plain stores, cheaper than a
     // memset call for every object of a large scene.
     static const SceneObject zero_object{};
     std::memcpy(static_cast<void*>(object), &zero_object, sizeof *object);
-    object->id = get_value<int64_t>(r);
-    object->kind = get_u8(r);
-    object->visible = (get_u8(r) & 1) != 0;
-    get_floats(r, &object->transform.position.x, 10);
+    if (!take(r, OBJECT_HEAD_BYTES)) return;
+    object->id = read_value<int64_t>(r);
+    object->kind = read_u8(r);
+    object->visible = (read_u8(r) & 1) != 0;
+    read_floats(r, &object->transform.position.x, 10);
     switch (object->kind) {
         case OBJECT_QUAD: {
             QuadBlock& quad = object->quad;
             get_floats(r, &quad.color.x, 4);
             quad.texture_name = get_string(r, out_of_memory);
             quad.texture = texture_find(quad.texture_name);
-            get_floats(r, &quad.uv_rect.x, 4);
-            quad.billboard = get_u8(r) != 0;
+            if (!take(r, QUAD_TAIL_BYTES)) return;
+            read_floats(r, &quad.uv_rect.x, 4);
+            quad.billboard = read_u8(r) != 0;
         } break;
         case OBJECT_TEXT: {
             TextBlock& text = object->text;
             text.pixels_per_unit = get_value<double>(r);
             text.font_name = get_string(r, out_of_memory);
             text.font = font_find(text.font_name);
-            get_floats(r, &text.alignment.x, 2);
-            get_floats(r, &text.color.x, 4);
+            if (!take(r, TEXT_STYLE_BYTES)) return;
+            read_floats(r, &text.alignment.x, 2);
+            read_floats(r, &text.color.x, 4);
             text.text = get_string(r, out_of_memory);
             text.billboard = get_u8(r) != 0;
         } break;
@@ -325,24 +373,26 @@ static void get_object(ByteReader* r, SceneObject* object, bool* out_of_memory) 
         } break;
         case OBJECT_PATH: {
             PathBlock& path = object->path;
-            uint8_t flags = get_u8(r);
+            path.points = array_make<PathPoint>(POOL_PERSISTENT);
+            if (!take(r, PATH_HEAD_BYTES)) return;
+            uint8_t flags = read_u8(r);
             path.bezier = (flags & 1) != 0;
             path.closed = (flags & 2) != 0;
-            path.width = get_value<double>(r);
-            get_floats(r, &path.color.x, 4);
-            path.points = array_make<PathPoint>(POOL_PERSISTENT);
+            path.width = read_value<double>(r);
+            read_floats(r, &path.color.x, 4);
             int64_t count = get_count(r, POINT_BYTES);
             if (count > 0) {
                 if (!array_reserve(&path.points, count)) {
                     *out_of_memory = true;
                     r->at += count * POINT_BYTES;
                 } else {
-                    get_floats(r, &path.points.data[0].position.x, count * 9);
+                    read_floats(r, &path.points.data[0].position.x, count * 9);
                     path.points.count = count;
                 }
             }
-            path.index = get_value<int64_t>(r);
-            path.sub_index = get_value<int64_t>(r);
+            if (!take(r, PATH_TAIL_BYTES)) return;
+            path.index = read_value<int64_t>(r);
+            path.sub_index = read_value<int64_t>(r);
         } break;
         default: break;
     }
@@ -411,8 +461,11 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
     String kind_names[OBJECT_KIND_COUNT + 1];
     Texture kind_icons[OBJECT_KIND_COUNT + 1];
     Vec4 kind_colors[OBJECT_KIND_COUNT + 1];
+    // Kind names padded to a fixed run, copied without a library call.
+    uint8_t kind_name_bytes[OBJECT_KIND_COUNT + 1][KIND_NAME_BYTES] = {};
     for (int kind = 0; kind <= OBJECT_KIND_COUNT; kind++) {
         kind_names[kind] = object_kind_name((ObjectKind)kind);
+        std::memcpy(kind_name_bytes[kind], kind_names[kind].data, (size_t)kind_names[kind].length);
         kind_icons[kind] = object_kind_icon((ObjectKind)kind);
         kind_colors[kind] = object_kind_color((ObjectKind)kind);
     }
@@ -422,9 +475,8 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
     int64_t row_count = get_count(r, ROW_MIN_BYTES);
     if (row_count > 0 && !array_reserve(&out->rows, row_count)) out_of_memory = true;
     // Row names are edited in place, so each row gets its own bytes; the
-    // kind names of object rows are carved from one block (6 bytes is the
-    // longest, "object").
-    uint8_t* name_bytes = row_count > 0 ? pool_alloc_array<uint8_t>(POOL_PERSISTENT, row_count * 6) : nullptr;
+    // kind names of object rows are carved from one block.
+    uint8_t* name_bytes = row_count > 0 ? pool_alloc_array<uint8_t>(POOL_PERSISTENT, row_count * KIND_NAME_BYTES) : nullptr;
     if (row_count > 0 && !name_bytes) out_of_memory = true;
     // Rows mostly follow the objects in order: the object after the last
     // one found is tried before the binary search.
@@ -433,8 +485,9 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
     for (int64_t i = 0; i < row_count && !r->failed && !out_of_memory; i++) {
         HierarchyRow* row = &out->rows.data[out->rows.count++];
         std::memset(row, 0, sizeof *row);
-        int64_t id = get_value<int64_t>(r);
-        uint8_t flags = get_u8(r);
+        if (!take(r, ROW_MIN_BYTES)) break;
+        int64_t id = read_value<int64_t>(r);
+        uint8_t flags = read_u8(r);
         row->group_start = (flags & 1) != 0;
         row->group_end = (flags & 2) != 0;
         row->expanded = (flags & 4) != 0;
@@ -456,10 +509,10 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
             row->color = kind_colors[kind];
             if (!object->visible) row->color.w *= 0.5f;
             if (!row->group_start) {
-                String name = kind_names[kind];
-                std::memcpy(name_bytes, name.data, (size_t)name.length);
-                row->name = String{name_bytes, name.length};
-                name_bytes += name.length;
+                // A full run always fits: each row before used at most as much.
+                std::memcpy(name_bytes, kind_name_bytes[kind], KIND_NAME_BYTES);
+                row->name = String{name_bytes, kind_names[kind].length};
+                name_bytes += kind_names[kind].length;
             }
         } else {
             row->object_id = GROUP_ROW_ID;
