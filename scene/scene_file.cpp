@@ -457,20 +457,31 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
         }
     }
 
-    // Per-kind row looks, taken once rather than per row.
+    // Each row starts as a copy of one of these prepared records (per kind,
+    // shown or hidden; group; group end), taken once rather than per row.
+    // Copied whole with their zero padding, as a cleared row would be.
+    HierarchyRow kind_rows[2][OBJECT_KIND_COUNT + 1];
     String kind_names[OBJECT_KIND_COUNT + 1];
-    Texture kind_icons[OBJECT_KIND_COUNT + 1];
-    Vec4 kind_colors[OBJECT_KIND_COUNT + 1];
     // Kind names padded to a fixed run, copied without a library call.
     uint8_t kind_name_bytes[OBJECT_KIND_COUNT + 1][KIND_NAME_BYTES] = {};
+    std::memset(kind_rows, 0, sizeof kind_rows);
     for (int kind = 0; kind <= OBJECT_KIND_COUNT; kind++) {
         kind_names[kind] = object_kind_name((ObjectKind)kind);
         std::memcpy(kind_name_bytes[kind], kind_names[kind].data, (size_t)kind_names[kind].length);
-        kind_icons[kind] = object_kind_icon((ObjectKind)kind);
-        kind_colors[kind] = object_kind_color((ObjectKind)kind);
+        for (int shown = 0; shown < 2; shown++) {
+            HierarchyRow& look = kind_rows[shown][kind];
+            look.icon = object_kind_icon((ObjectKind)kind);
+            look.color = object_kind_color((ObjectKind)kind);
+            if (!shown) look.color.w *= 0.5f;
+        }
     }
-    const Vec4 group_color = editor.theme.group_color;
-    const Texture group_icon = editor.assets.icons[ICON_GROUP];
+    HierarchyRow group_row, group_end_row;
+    std::memset(&group_row, 0, sizeof group_row);
+    std::memset(&group_end_row, 0, sizeof group_end_row);
+    group_row.object_id = GROUP_ROW_ID;
+    group_row.icon = editor.assets.icons[ICON_GROUP];
+    group_row.color = editor.theme.group_color;
+    group_end_row.object_id = GROUP_ROW_ID;
 
     int64_t row_count = get_count(r, ROW_MIN_BYTES);
     if (row_count > 0 && !array_reserve(&out->rows, row_count)) out_of_memory = true;
@@ -484,17 +495,12 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
     const int64_t loaded_objects = out->objects.count;
     for (int64_t i = 0; i < row_count && !r->failed && !out_of_memory; i++) {
         HierarchyRow* row = &out->rows.data[out->rows.count++];
-        std::memset(row, 0, sizeof *row);
         if (!take(r, ROW_MIN_BYTES)) break;
         int64_t id = read_value<int64_t>(r);
         uint8_t flags = read_u8(r);
-        row->group_start = (flags & 1) != 0;
-        row->group_end = (flags & 2) != 0;
-        row->expanded = (flags & 4) != 0;
-        row->selected = (flags & 8) != 0;
         // An end row never stands for an object, whatever id it carries.
         const ObjectKey* object = nullptr;
-        if (!row->group_end && id == (int32_t)id) {
+        if (!(flags & 2) && id == (int32_t)id) {
             if (next_guess < loaded_objects && keys[next_guess].id == id) {
                 object = &keys[next_guess++];
             } else {
@@ -504,23 +510,21 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
         }
         if (object) {
             int kind = object->kind < OBJECT_KIND_COUNT ? (int)object->kind : (int)OBJECT_KIND_COUNT;
+            std::memcpy(row, &kind_rows[object->visible ? 1 : 0][kind], sizeof *row);
             row->object_id = (int32_t)id;
-            row->icon = kind_icons[kind];
-            row->color = kind_colors[kind];
-            if (!object->visible) row->color.w *= 0.5f;
-            if (!row->group_start) {
+            if (!(flags & 1)) {
                 // A full run always fits: each row before used at most as much.
                 std::memcpy(name_bytes, kind_name_bytes[kind], KIND_NAME_BYTES);
                 row->name = String{name_bytes, kind_names[kind].length};
                 name_bytes += kind_names[kind].length;
             }
         } else {
-            row->object_id = GROUP_ROW_ID;
-            if (!row->group_end) {
-                row->icon = group_icon;
-                row->color = group_color;
-            }
+            std::memcpy(row, (flags & 2) ? &group_end_row : &group_row, sizeof *row);
         }
+        row->group_start = (flags & 1) != 0;
+        row->group_end = (flags & 2) != 0;
+        row->expanded = (flags & 4) != 0;
+        row->selected = (flags & 8) != 0;
         // The writer stores a name for every group-start row, object or not.
         if (row->group_start) row->name = get_string(r, &out_of_memory);
     }
