@@ -467,6 +467,8 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
     std::memset(kind_rows, 0, sizeof kind_rows);
     for (int kind = 0; kind <= OBJECT_KIND_COUNT; kind++) {
         kind_names[kind] = object_kind_name((ObjectKind)kind);
+        // Never cut for the names there are; keeps each copy inside its run.
+        if (kind_names[kind].length > KIND_NAME_BYTES) kind_names[kind].length = KIND_NAME_BYTES;
         std::memcpy(kind_name_bytes[kind], kind_names[kind].data, (size_t)kind_names[kind].length);
         for (int shown = 0; shown < 2; shown++) {
             HierarchyRow& look = kind_rows[shown][kind];
@@ -494,8 +496,8 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
     int64_t next_guess = 0;
     const int64_t loaded_objects = out->objects.count;
     for (int64_t i = 0; i < row_count && !r->failed && !out_of_memory; i++) {
-        HierarchyRow* row = &out->rows.data[out->rows.count++];
         if (!take(r, ROW_MIN_BYTES)) break;
+        HierarchyRow* row = &out->rows.data[out->rows.count++];
         int64_t id = read_value<int64_t>(r);
         uint8_t flags = read_u8(r);
         // An end row never stands for an object, whatever id it carries.
