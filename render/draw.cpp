@@ -92,13 +92,13 @@ void batch_append_quad(Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, Vec4 c0, Vec4 c1, Vec
     v[2] = MeshVertex{p2, tint(c2, t), Vec2{uv.x + uv.z, uv.y + uv.w}};
     v[3] = MeshVertex{p3, tint(c3, t), Vec2{uv.x, uv.y + uv.w}};
     draw.vertices.count += 4;
-    uint32_t* i = draw.indices.data + draw.indices.count;
-    i[0] = n;
-    i[1] = n + 1;
-    i[2] = n + 2;
-    i[3] = n;
-    i[4] = n + 2;
-    i[5] = n + 3;
+    batch_put_indices(n, QUAD_CORNERS);
+}
+
+void batch_put_indices(uint32_t first, const uint8_t (&order)[6]) {
+    DrawState& draw = editor.render.draw;
+    uint32_t* indices = draw.indices.data + draw.indices.count;
+    for (int k = 0; k < 6; k++) indices[k] = first + order[k];
     draw.indices.count += 6;
 }
 
@@ -115,14 +115,7 @@ void batch_append_segment(Vec3 p0, Vec3 p1, Vec3 facing, double width, Vec4 c0, 
     v[2] = MeshVertex{vec3_sub(p1, side), b, Vec2{uv.x, uv.y + uv.w}};
     v[3] = MeshVertex{vec3_add(p1, side), b, Vec2{uv.x + uv.z, uv.y + uv.w}};
     draw.vertices.count += 4;
-    uint32_t* i = draw.indices.data + draw.indices.count;
-    i[0] = n;
-    i[1] = n + 1;
-    i[2] = n + 3;
-    i[3] = n;
-    i[4] = n + 3;
-    i[5] = n + 2;
-    draw.indices.count += 6;
+    batch_put_indices(n, RIBBON_CORNERS);
 }
 
 // ---------------------------------------------------------------------------

@@ -77,6 +77,11 @@ void batch_append_segment(Vec3 p0, Vec3 p1, Vec3 facing, double width, Vec4 c0, 
 // Room for `vertex_count` more vertices and `index_count` more indices; false
 // (reported once per run) when the pool is full, and nothing may be appended.
 bool batch_reserve(int64_t vertex_count, int64_t index_count);
+// Two triangles over the four vertices from `first` (room reserved), corners
+// in `order`: {0, 1, 2, 0, 2, 3} for a quad, {0, 1, 3, 0, 3, 2} for a ribbon.
+void batch_put_indices(uint32_t first, const uint8_t (&order)[6]);
+constexpr uint8_t QUAD_CORNERS[6] = {0, 1, 2, 0, 2, 3};
+constexpr uint8_t RIBBON_CORNERS[6] = {0, 1, 3, 0, 3, 2};
 
 // What a flush sends: bytes of vertices and of indices, and indices drawn.
 struct BatchUpload {

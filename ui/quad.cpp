@@ -23,14 +23,7 @@ void quad_append(float x, float y, float width, float height, float origin_x, fl
     v[2] = MeshVertex{Vec3{right, top, 0}, c, Vec2{uv.x + uv.z, uv.y + uv.w}};
     v[3] = MeshVertex{Vec3{left, top, 0}, c, Vec2{uv.x, uv.y + uv.w}};
     draw.vertices.count += 4;
-    uint32_t* i = draw.indices.data + draw.indices.count;
-    i[0] = n;
-    i[1] = n + 1;
-    i[2] = n + 2;
-    i[3] = n;
-    i[4] = n + 2;
-    i[5] = n + 3;
-    draw.indices.count += 6;
+    batch_put_indices(n, QUAD_CORNERS);
 }
 
 void quad_draw(uint32_t texture, Vec4 color, float x, float y, float width, float height, float origin_x,

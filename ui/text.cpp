@@ -93,6 +93,21 @@ static TextScale text_scale(const Font* font, double scale_x, double scale_y) {
     return s;
 }
 
+// Space, tab and line feed move the pen without a glyph; a line feed
+// returns to `line_start`. True when the code point was one of them.
+static inline bool pen_control(const Font* font, const TextScale& s, uint32_t code_point, double line_start,
+                               double* pen_x, double* pen_y) {
+    switch (code_point) {
+    case ' ': *pen_x += font->space_advance * s.x; return true;
+    case '\t': *pen_x += font->tab_advance * s.x; return true;
+    case '\n':
+        *pen_x = line_start;
+        *pen_y -= s.line_height;
+        return true;
+    default: return false;
+    }
+}
+
 struct Measure {
     double offset_x, offset_y, width, height;
 };
@@ -173,19 +188,7 @@ static float draw_glyphs(String text, float x, float y, double scale_x, double s
         int64_t length = 1;
         uint32_t code_point = utf8_decode(text.data + at, text.length - at, &length);
         at += length;
-        if (code_point == ' ') {
-            pen_x += font->space_advance * s.x;
-            continue;
-        }
-        if (code_point == '\t') {
-            pen_x += font->tab_advance * s.x;
-            continue;
-        }
-        if (code_point == '\n') {
-            pen_x = start_x;
-            pen_y -= s.line_height;
-            continue;
-        }
+        if (pen_control(font, s, code_point, start_x, &pen_x, &pen_y)) continue;
         const Glyph* glyph = glyph_of(draw, font, code_point);
         if (!glyph) continue;
         double rx = x + pen_x - glyph->x_offset * s.x;
@@ -259,19 +262,7 @@ void text_append_transformed(String text, const Mat4& matrix, double scale) {
         int64_t length = 1;
         uint32_t code_point = utf8_decode(text.data + at, text.length - at, &length);
         at += length;
-        if (code_point == ' ') {
-            pen_x += font->space_advance * s.x;
-            continue;
-        }
-        if (code_point == '\t') {
-            pen_x += font->tab_advance * s.x;
-            continue;
-        }
-        if (code_point == '\n') {
-            pen_x = 0;
-            pen_y -= s.line_height;
-            continue;
-        }
+        if (pen_control(font, s, code_point, 0, &pen_x, &pen_y)) continue;
         const Glyph* glyph = glyph_of(draw, font, code_point);
         if (!glyph) continue;
         float x0 = (float)(pen_x - glyph->x_offset * s.x);
