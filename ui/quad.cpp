@@ -29,7 +29,7 @@ void quad_append(float x, float y, float width, float height, float origin_x, fl
 void quad_draw(uint32_t texture, Vec4 color, float x, float y, float width, float height, float origin_x,
                float origin_y) {
     bind_diffuse_texture(texture);
-    editor.render.draw.color = color;
+    editor.render.draw.color = color_to_linear(color, editor.gamma_value);
     batch_begin();
     quad_append(x, y, width, height, origin_x, origin_y, Vec4{0, 0, 1, 1});
     if (editor.render.draw.indices.count > 0) batch_flush();
@@ -71,7 +71,7 @@ Vec4 clip_uv_apply(Vec4 uv, Vec4 clip_result) {
 
 void quad_draw_clipped(uint32_t texture, Vec4 color, float x, float y, float width, float height, Vec4 uv, Vec4 clip) {
     bind_diffuse_texture(texture);
-    editor.render.draw.color = color;
+    editor.render.draw.color = color_to_linear(color, editor.gamma_value);
     batch_begin();
     Vec4 rect{x, y, width, height};
     Vec4 correction = clip_rect_uv(&rect, clip);

@@ -11,6 +11,12 @@
 
 // Window pixels, origin bottom-left, y up. Rectangles and uv rectangles are
 // (x, y, width, height) in a Vec4.
+//
+// The `_draw` routines take display-space colors (theme, palette, tints) and
+// make them linear themselves: the scene image is linear and the final pass
+// raises it back, so a color given here shows as given. Code that needs
+// exact values in a target (picking identities) sets `draw.color` and uses
+// quad_append instead.
 
 // Appends one quad at (x, y) of the given size, shifted by -origin, with the
 // current color and uv rectangle `uv`; corners in the order (0,0), (1,0),

@@ -230,7 +230,7 @@ float text_draw_now(Font* font, Vec4 color, String text, float x, float y, doubl
     DrawState& draw = editor.render.draw;
     text_font_bind(font);
     draw.align = TextAlign{align_horizontal, align_vertical};
-    draw.color = color;
+    draw.color = color_to_linear(color, editor.gamma_value);
     batch_begin();
     float end = text_draw(text, x, y, scale_x, scale_y);
     if (draw.indices.count > 0) batch_flush();
@@ -242,7 +242,7 @@ float text_draw_now_clipped(Font* font, Vec4 color, String text, Vec4 clip, floa
     DrawState& draw = editor.render.draw;
     text_font_bind(font);
     draw.align = TextAlign{ALIGN_LEFT, ALIGN_MIDDLE};
-    draw.color = color;
+    draw.color = color_to_linear(color, editor.gamma_value);
     batch_begin();
     float end = text_draw_clipped(text, clip, x, y, scale_x, scale_y);
     if (draw.indices.count > 0) batch_flush();

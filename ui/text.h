@@ -36,7 +36,8 @@ float text_draw(String text, float x, float y, double scale_x, double scale_y);
 // skipped; the pen advances all the same).
 float text_draw_clipped(String text, Vec4 clip, float x, float y, double scale_x, double scale_y);
 // A whole string in one draw call: font, color and alignment set, batch
-// emptied, drawn, flushed.
+// emptied, drawn, flushed. The color is display-space and made linear here,
+// as for the interface quads.
 float text_draw_now(Font* font, Vec4 color, String text, float x, float y, double scale_x, double scale_y,
                     uint8_t align_horizontal, uint8_t align_vertical);
 // Clipped, always aligned left/middle.
