@@ -134,7 +134,9 @@ bool editor_startup(Array<String> arguments) {
 
     editor.counter_frequency = system_performance_frequency();
     editor.running = true;
-    editor.counter_previous_present = 0;
+    // The first frame's time is measured from here; from counter 0 it would
+    // be the machine's uptime.
+    editor.counter_previous_present = system_performance_counter();
     return true;
 }
 
@@ -201,7 +203,9 @@ bool editor_step() {
         pipeline_present();
         system_sleep(editor.sleep_amount);
     } else {
-        editor.timestep = editor.frame_seconds;
+        // A stall (a dialog, a debugger, a suspended machine) must not
+        // throw the camera across the scene on the next frame.
+        editor.timestep = editor.frame_seconds < MAX_TIMESTEP ? editor.frame_seconds : MAX_TIMESTEP;
         pipeline_present();
     }
     if (!editor.running) return false;

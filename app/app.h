@@ -11,6 +11,8 @@
 bool editor_startup(Array<String> arguments);
 // One turn of the main loop. Returns false once the loop has ended.
 bool editor_step();
+// With "-v" the measured frame time becomes the timestep, up to this many seconds.
+constexpr double MAX_TIMESTEP = 0.25;
 void editor_shutdown();
 
 struct LaunchOptions;

@@ -21,12 +21,12 @@ Camera camera_default() {
 int camera_step(Camera* camera, const CameraInput& input, bool keys_live, double timestep, bool mode_2d) {
     if (!keys_live) return 0;
     int relative = 0;
-    if (input.look_pressed) {
-        camera->looking = true;
-        relative = 1;
-    } else if (input.look_released) {
-        camera->looking = false;
-        relative = -1;
+    // A quick click or a touchpad tap brings both edges in one frame; the
+    // button's state at the end of the frame says which came last.
+    bool look_on = input.look_pressed && input.look_released ? input.look_held : input.look_pressed;
+    if (input.look_pressed || input.look_released) {
+        camera->looking = look_on;
+        relative = look_on ? 1 : -1;
     }
 
     double yaw = camera->yaw * DEGREES_TO_RADIANS;
@@ -107,6 +107,7 @@ void camera_update() {
     CameraInput input{};
     input.look_pressed = input_mouse_is_pressed(MOUSE_SECONDARY);
     input.look_released = input_mouse_is_released(MOUSE_SECONDARY);
+    input.look_held = input_mouse_is_held(MOUSE_SECONDARY);
     input.shift = input_key_is_held(KEY_SHIFT);
     input.control = input_key_is_held(KEY_CONTROL);
     input.forward = input_key_is_held(key_letter('W'));

@@ -24,6 +24,7 @@ Camera camera_default();
 // platform, tests may fill it themselves.
 struct CameraInput {
     bool look_pressed, look_released;
+    bool look_held;      // decides when both edges arrive in one frame
     bool shift, control;
     bool forward, back, right, left, up, down, reset;
     int32_t mouse_dx, mouse_dy;
