@@ -31,6 +31,13 @@ void output_flush(Output* out) {
     out->used = 0;
 }
 
+// Console messages leave the process at once: stdio would hold them back in
+// a pipe or a log file, and lose them in a crash.
+void output_finish(Output* out) {
+    output_flush(out);
+    if (!out->builder) std::fflush(stdout);
+}
+
 inline void output_byte(Output* out, uint8_t byte) {
     if (out->used == (int32_t)sizeof(out->buffer)) output_flush(out);
     out->buffer[out->used++] = byte;
@@ -317,7 +324,9 @@ FormatArg fmt_string(String value) {
 // Entry points
 
 void print(String string) {
-    if (string.length > 0) std::fwrite(string.data, 1, (size_t)string.length, stdout);
+    if (string.length <= 0) return;
+    std::fwrite(string.data, 1, (size_t)string.length, stdout);
+    std::fflush(stdout);
 }
 
 void format_print(String format, FormatArgs values) {
@@ -325,7 +334,7 @@ void format_print(String format, FormatArgs values) {
     out.builder = nullptr;
     out.used = 0;
     format_output(&out, format, values);
-    output_flush(&out);
+    output_finish(&out);
 }
 
 void format_to_builder(StringBuilder* builder, String format, FormatArgs values) {
@@ -341,7 +350,7 @@ void print_integer(int64_t value, NumberFormat format) {
     out.builder = nullptr;
     out.used = 0;
     put_value(&out, fmt_int(value, format));
-    output_flush(&out);
+    output_finish(&out);
 }
 
 void print_unsigned(uint64_t value, NumberFormat format) {
@@ -349,7 +358,7 @@ void print_unsigned(uint64_t value, NumberFormat format) {
     out.builder = nullptr;
     out.used = 0;
     put_integer(&out, value, false, format);
-    output_flush(&out);
+    output_finish(&out);
 }
 
 void print_float(double value, NumberFormat format) {
@@ -357,7 +366,7 @@ void print_float(double value, NumberFormat format) {
     out.builder = nullptr;
     out.used = 0;
     put_float(&out, value, format);
-    output_flush(&out);
+    output_finish(&out);
 }
 
 void builder_put_integer(StringBuilder* builder, int64_t value, NumberFormat format) {
@@ -431,23 +440,30 @@ double scan_float(TextReader* reader) {
         negative = true;
         position++;
     }
-    char digits[64];
+    // Every boundary between two rounding results (a double, or a midpoint
+    // between neighbours) has at most 767 significant digits. Past the kept
+    // ones a text can only lie strictly between two kept-digit values, so one
+    // nonzero digit standing for all the later ones rounds the same way.
+    constexpr int KEPT_DIGITS = 800;
+    char digits[KEPT_DIGITS + 1];
     int stored = 0;         // significant digits kept in `digits`
     uint64_t mantissa = 0;  // value of the first 19 kept digits
     int64_t exponent = 0;   // value = digits x 10^exponent
     bool point = false;
+    bool dropped_nonzero = false;
     while (position < length) {
         uint8_t c = data[position];
         unsigned digit = (unsigned)(c - '0');
         if (digit <= 9) {
             if (stored == 0 && digit == 0) {
                 if (point) exponent--;  // leading zero: only shifts the point
-            } else if (stored < 64) {
+            } else if (stored < KEPT_DIGITS) {
                 if (stored < 19) mantissa = mantissa * 10 + digit;
                 digits[stored++] = (char)c;
                 if (point) exponent--;
-            } else if (!point) {
-                exponent++;
+            } else {
+                dropped_nonzero |= digit != 0;
+                if (!point) exponent++;
             }
         } else if (c == '.') {
             point = true;
@@ -461,6 +477,10 @@ double scan_float(TextReader* reader) {
     if (stored == 0) {
         result = 0.0;
     } else {
+        if (dropped_nonzero) {
+            digits[stored++] = '1';
+            exponent--;
+        }
         if (stored > 19) {
             // Trailing zeros do not count towards the fast path's limit.
             while (digits[stored - 1] == '0') {
@@ -476,7 +496,7 @@ double scan_float(TextReader* reader) {
             result = (double)mantissa;
             result = exponent < 0 ? result / powers[-exponent] : result * powers[exponent];
         } else {
-            char text[64 + 32];
+            char text[KEPT_DIGITS + 1 + 32];
             std::memcpy(text, digits, (size_t)stored);
             int used = stored;
             used += std::snprintf(text + used, sizeof(text) - (size_t)used, "e%lld", (long long)exponent);

@@ -1,7 +1,7 @@
 // The editor's own formatter: "%." takes the next value, "%a".."%z" pick a
 // value by letter, "%%" is a percent sign. Numbers are printed and scanned by
 // our own digit routines so that stored text is the same on every machine.
-// Console output goes to standard output only.
+// Console output goes to standard output, flushed after each call.
 #pragma once
 
 #include <cstdint>

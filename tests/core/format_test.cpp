@@ -9,6 +9,10 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "core/containers.h"
 #include "core/format.h"
@@ -74,6 +78,37 @@ TEST_F(FormatTest, ConsoleOutputGoesToStandardOutputOnly) {
     print_unsigned(8, number_format_default);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "x=-5 y=0.25 7 z\n8");
+}
+
+// Each message leaves the process when it is printed: a child writes into a
+// pipe with stdio fully buffered and ends without any exit-time flush (as a
+// crash would); every message must have arrived.
+TEST_F(FormatTest, ConsoleMessagesAreFlushedOneByOne) {
+    int pipe_ends[2];
+    ASSERT_EQ(pipe(pipe_ends), 0);
+    std::fflush(stdout);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(pipe_ends[0]);
+        dup2(pipe_ends[1], 1);
+        std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+        print(S("a "));
+        format_print(S("%. "), {fmt_int(3)});
+        print_integer(-4, number_format_default);
+        print_unsigned(5, number_format_default);
+        print_float(0.5, number_format_default);
+        _exit(0);
+    }
+    close(pipe_ends[1]);
+    std::string received;
+    char chunk[256];
+    ssize_t got;
+    while ((got = read(pipe_ends[0], chunk, sizeof chunk)) > 0) received.append(chunk, (size_t)got);
+    close(pipe_ends[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(received, "a 3 -450.5");
 }
 
 TEST_F(FormatTest, BuilderOutputGoesAtTheCursor) {
@@ -272,6 +307,32 @@ TEST_F(FormatTest, FileFormatReadsBackWithinTheLastPrintedDecimal) {
     }
 }
 
+// Next to a power of ten the division chain can yield a quotient of 10 or a
+// negative one; it is clamped to a digit. The texts are pinned so that the
+// choice is not lost, and every value there still prints as digits that read
+// back within a few units in the last place.
+TEST_F(FormatTest, DigitsNextToPowersOfTenAreClamped) {
+    EXPECT_EQ(float_text(std::nextafter(1e24, 0)), "999999999999999895142400");
+    EXPECT_EQ(float_text(1e24), "1000000000000000000000000");
+    EXPECT_EQ(float_text(std::nextafter(1e23, 0)), "99999999999999979028480");
+    EXPECT_EQ(float_text(std::nextafter(1e23, 1e30)), "100000000000000016777216");
+    EXPECT_EQ(float_text(std::nextafter(1e30, 0)), "1000000000000000000000000000000");   // one unit up
+    EXPECT_EQ(float_text(std::nextafter(0.1, 0)), "0.1");
+    EXPECT_EQ(float_text(std::nextafter(1.0, 0), number_format_default), "1");
+    for (int power = -20; power <= 63; power++) {
+        double ten = std::pow(10.0, power);
+        double value = ten;
+        for (int step = 0; step < 4; step++) value = std::nextafter(value, 0);
+        for (int step = 0; step < 8; step++, value = std::nextafter(value, INFINITY)) {
+            std::string printed = float_text(value);
+            ASSERT_EQ(printed.find_first_not_of("0123456789."), std::string::npos) << printed;
+            double back = std::strtod(printed.c_str(), nullptr);
+            double spacing = std::nextafter(value, INFINITY) - value;
+            EXPECT_LE(std::fabs(back - value), 1e-12 + 4 * spacing) << printed << " for " << value;
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Scanning
 
@@ -352,8 +413,8 @@ TEST_F(FormatTest, ScanFloatMatchesStrtod) {
     }
 }
 
-// Past 64 significant digits the rest only moves the point.
-TEST_F(FormatTest, ScanFloatKeepsSixtyFourSignificantDigits) {
+// Long texts: every digit counts, however far it lies.
+TEST_F(FormatTest, ScanFloatReadsLongTexts) {
     std::string ones(100, '1');
     int64_t position = 0;
     double value = scan(ones.c_str(), &position);
@@ -361,6 +422,56 @@ TEST_F(FormatTest, ScanFloatKeepsSixtyFourSignificantDigits) {
     EXPECT_EQ(value, std::strtod(ones.c_str(), nullptr));
     std::string fraction = "0." + std::string(80, '3') + "9";
     EXPECT_EQ(scan(fraction.c_str()), std::strtod(("0." + std::string(64, '3')).c_str(), nullptr));
+
+    // 2^53 + 1 is a tie; any later nonzero digit lifts it to the even above.
+    EXPECT_EQ(scan("9007199254740993.0000000000000000000000000000000000000000000000001"), 9007199254740994.0);
+    EXPECT_EQ(scan(("9007199254740993." + std::string(2000, '0') + "1").c_str()), 9007199254740994.0);
+    EXPECT_EQ(scan(("9007199254740993." + std::string(2000, '0')).c_str()), 9007199254740992.0);
+    EXPECT_EQ(scan(("9007199254740992." + std::string(2000, '9')).c_str()), 9007199254740992.0);
+    // Digits past any kept count still move the point.
+    std::string wide = "1" + std::string(1500, '0') + ".5";
+    position = 0;
+    EXPECT_EQ(scan(wide.c_str(), &position), INFINITY);
+    EXPECT_EQ(position, (int64_t)wide.size());
+    EXPECT_EQ(scan(("0." + std::string(323, '0') + "2470328229206232720882538").c_str()), 0.0);   // under half the least
+    EXPECT_EQ(scan(("-0." + std::string(323, '0') + "49406564584124654").c_str()), -DBL_TRUE_MIN);
+}
+
+// Midpoints between neighbouring doubles written out in full (up to 1 100
+// places), exactly, just above and just below, with the deciding digit far
+// past any fixed count: compared bit for bit with the C library.
+TEST_F(FormatTest, ScanFloatRoundsLongMidpointsCorrectly) {
+    std::mt19937_64 random(5);
+    std::vector<char> text(4000);
+    int checked = 0;
+    for (int i = 0; i < 600; i++) {
+        double value;
+        uint64_t bits = random();
+        if (i % 3 == 0) bits &= 0x000FFFFFFFFFFFFFull;   // subnormals
+        std::memcpy(&value, &bits, sizeof value);
+        value = std::fabs(value);
+        if (!std::isfinite(value) || value > 1e300) continue;
+        long double middle = ((long double)value + (long double)std::nextafter(value, INFINITY)) / 2;
+        int length = std::snprintf(text.data(), text.size(), "%.1100Lf", middle);
+        ASSERT_LT(length, (int)text.size() - 1500);
+        std::string exact(text.data(), (size_t)length);
+        while (exact.back() == '0') exact.pop_back();
+        std::string above = exact + std::string(900, '0') + "1";
+        std::string below = exact;
+        size_t last = below.find_last_not_of("0.");
+        below[last]--;   // the last digit of a midpoint is 5, never 0
+        below += std::string(900, '9');
+        for (const std::string& t : {exact, above, below}) {
+            int64_t position = 0;
+            double got = scan(t.c_str(), &position);
+            double expected = std::strtod(t.c_str(), nullptr);
+            ASSERT_EQ(position, (int64_t)t.size());
+            ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << t.substr(0, 80) << "... " << got << " " << expected;
+        }
+        EXPECT_NE(std::strtod(above.c_str(), nullptr), std::strtod(below.c_str(), nullptr));
+        checked++;
+    }
+    EXPECT_GT(checked, 300);
 }
 
 TEST_F(FormatTest, ScanStopsAtTheEndOfTheView) {
