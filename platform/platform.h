@@ -94,6 +94,16 @@ bool file_exists(const String* path);
 bool file_rename(const String* from, const String* to);  // replaces `to` atomically
 bool file_remove(const String* path);
 String file_error();                          // reason of the last failed file call
+// `path` with every symbolic link at its end followed (relative links from
+// the link's folder; a dangling link gives the path it points to), copied
+// into the pool; `path` itself when it is no link. False on a link loop, a
+// name too long or a full pool (file_error tells which).
+bool file_link_target(const String* path, String* target, int8_t pool);
+// A new file of a name no other file has, in the folder of `path`, open for
+// writing; its name goes into *name (in the pool). It takes the permission
+// bits (and, where allowed, the owner) of an existing `path`, otherwise
+// those any new file gets.
+FileHandle file_create_beside(const String* path, String* name, int8_t pool);
 
 // Sub-directory names ("." and ".." first) then file names, in the pool.
 struct DirectoryContent {

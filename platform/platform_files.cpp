@@ -5,10 +5,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/containers.h"
@@ -133,6 +136,95 @@ bool file_rename(const String* from, const String* to) {
 bool file_remove(const String* path) {
     PathText name = path_text(path);
     return name.ok && std::remove(name.text) == 0;
+}
+
+bool file_link_target(const String* path, String* target, int8_t pool) {
+    *target = String{nullptr, 0};
+    PathText name = path_text(path);
+    if (!name.ok) {
+        remember_error(path && path->length > 0 ? ENAMETOOLONG : ENOENT);
+        return false;
+    }
+    namespace fs = std::filesystem;
+    fs::path at(name.text);
+    // The kernel's own limit on links followed in one lookup.
+    for (int hops = 0; hops <= 40; hops++) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(at, error))) {
+            if (hops == 0) {
+                *target = *path;
+                return true;
+            }
+            *target = string_copy_to(string_from_cstring(at.c_str()), pool);
+            if (!target->data) remember_error(ENOMEM);
+            return target->data != nullptr;
+        }
+        fs::path next = fs::read_symlink(at, error);
+        if (error) {
+            remember_error(error.value());
+            return false;
+        }
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    remember_error(ELOOP);
+    return false;
+}
+
+FileHandle file_create_beside(const String* path, String* name, int8_t pool) {
+    FileHandle handle{nullptr, true};
+    *name = String{nullptr, 0};
+    PathText target = path_text(path);
+    if (!target.ok) {
+        remember_error(path && path->length > 0 ? ENAMETOOLONG : ENOENT);
+        return handle;
+    }
+    struct stat existing{};
+    bool keep_mode = stat(target.text, &existing) == 0 && S_ISREG(existing.st_mode);
+    // O_EXCL never opens a file that is already there, so a file of the user's
+    // that happens to carry the name is left alone and another name is tried.
+    static uint64_t sequence;
+    char text[sizeof target.text + 32];
+    for (int attempt = 0; attempt < 100; attempt++) {
+        timespec now{};
+        timespec_get(&now, TIME_UTC);
+        uint64_t mix = ((uint64_t)getpid() << 32) ^ (uint64_t)now.tv_nsec ^ (++sequence * 0x9E3779B97F4A7C15ull);
+        mix ^= mix >> 29;
+        std::snprintf(text, sizeof text, "%s.saving-%08x", target.text, (unsigned)(mix & 0xFFFFFFFFu));
+        if (std::strlen(text) >= sizeof target.text) {
+            remember_error(ENAMETOOLONG);
+            return handle;
+        }
+        int descriptor = open(text, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor < 0) {
+            if (errno == EEXIST) continue;
+            remember_error(errno);
+            return handle;
+        }
+        if (keep_mode) {
+            // Owner first: a change of owner clears the set-id bits the mode restores.
+            // Either may be refused (another user's file, a file system
+            // without modes); the save goes on with what the new file has.
+            if (existing.st_uid != geteuid() || existing.st_gid != getegid()) {
+                if (fchown(descriptor, existing.st_uid, existing.st_gid) != 0) errno = 0;
+            }
+            if (fchmod(descriptor, existing.st_mode & 07777) != 0) errno = 0;
+        }
+        FILE* file = fdopen(descriptor, "wb");
+        if (file) *name = string_copy_to(string_from_cstring(text), pool);
+        if (!file || !name->data) {
+            remember_error(file ? ENOMEM : errno);
+            if (file) std::fclose(file);
+            else close(descriptor);
+            unlink(text);
+            *name = String{nullptr, 0};
+            return handle;
+        }
+        handle.file = file;
+        handle.failed = false;
+        return handle;
+    }
+    remember_error(EEXIST);
+    return handle;
 }
 
 bool directory_get_content(DirectoryContent* out, const String* path, int8_t pool) {

@@ -214,9 +214,11 @@ bool scene_save(String path);
 // Shows a message box whose text is path + tail + reason.
 void scene_message_box(String title, String path, String tail, String reason);
 
-// Writes `bytes` to a temporary file beside `path`, flushes it to storage
-// and renames it over `path`. On failure the old file stays, the temporary
-// is removed, and *reason (if given) tells why.
+// Writes `bytes` to a new, uniquely named file beside `path`, flushes it to
+// storage and renames it over `path` (over the file a symbolic link leads
+// to, so the link stays). The new file keeps the old one's permission bits.
+// On failure the old file stays, the temporary is removed, and *reason (if
+// given) tells why.
 bool scene_write_file(String path, String bytes, String* reason);
 
 // ---------------------------------------------------------------------------

@@ -648,7 +648,7 @@ SceneLoadResult scene_load(String path) {
 // ---------------------------------------------------------------------------
 // Saving
 
-static bool write_and_replace(String path, String temporary, String bytes, String* reason);
+static bool write_and_replace(String target, String bytes, String* reason);
 
 bool scene_write_file(String path, String bytes, String* reason) {
     if (path.length <= 0) {
@@ -657,21 +657,27 @@ bool scene_write_file(String path, String bytes, String* reason) {
     }
     // A new file beside the target takes the bytes; only a complete one on
     // storage replaces the target, so a crash mid-save keeps the old file.
+    // The names live in the persistent pool only for this call: the frame
+    // pool may be full of the bytes themselves.
     PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
-    String temporary = string_concat(path, S(".saving"), POOL_FRAME);
-    if (!temporary.data) temporary = string_concat(path, S(".saving"), POOL_PERSISTENT);
-    if (!temporary.data) {
-        if (reason) *reason = S("not enough memory");
-        return false;
+    // Replacing a symbolic link would turn it into a plain file: the file it
+    // leads to is the one replaced.
+    String target{nullptr, 0};
+    bool written = false;
+    if (!file_link_target(&path, &target, POOL_PERSISTENT)) {
+        String failure = string_copy_to(file_error(), POOL_FRAME);
+        if (reason) *reason = failure.length > 0 ? failure : S("the file could not be written");
+    } else {
+        written = write_and_replace(target, bytes, reason);
     }
-    bool written = write_and_replace(path, temporary, bytes, reason);
     pool_restore(persistent_mark);
     return written;
 }
 
-static bool write_and_replace(String path, String temporary, String bytes, String* reason) {
+static bool write_and_replace(String target, String bytes, String* reason) {
     String failure{nullptr, 0};
-    FileHandle file = file_open(&temporary, FILE_WRITE);
+    String temporary{nullptr, 0};
+    FileHandle file = file_create_beside(&target, &temporary, POOL_PERSISTENT);
     if (file_failed(file)) {
         failure = string_copy_to(file_error(), POOL_FRAME);
     } else {
@@ -682,7 +688,7 @@ static bool write_and_replace(String path, String temporary, String bytes, Strin
         bool closed = file_close(file);
         if (ok && !closed) failure = string_copy_to(file_error(), POOL_FRAME);
         ok = ok && closed;
-        if (ok && !file_rename(&temporary, &path)) {
+        if (ok && !file_rename(&temporary, &target)) {
             failure = string_copy_to(file_error(), POOL_FRAME);
             ok = false;
         }

@@ -1,12 +1,16 @@
 // The scene file: the pinned golden file, the empty scene's exact bytes,
 // round trips of random scenes, refusal of damaged files without touching
 // the open scene, and saves that never replace the old file with less.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -460,6 +464,15 @@ protected:
         ASSERT_NE(nullptr, mkdtemp(pattern));
         directory = pattern;
     }
+    // The names in the test's folder (or one below it), sorted.
+    std::vector<std::string> entries(const std::string& below = "") {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(directory + below)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
     void TearDown() override {
         std::string command = "rm -rf '" + directory + "'";
         EXPECT_EQ(0, std::system(command.c_str()));
@@ -487,11 +500,12 @@ TEST_F(SceneSaveTest, SaveWritesTheBytesThenOpeningGivesTheSceneBack) {
 }
 
 TEST_F(SceneSaveTest, FailedSaveReportsAndKeepsTheOldFileThePathAndTheModifiedFlag) {
-    std::string path = directory + "/work.scene";
+    // The temporary file cannot be created: the name is as long as a folder
+    // entry may be, so no longer name fits beside it.
+    std::string path = directory + "/" + std::string(249, 'w') + ".scene";
     write_file(path, "old contents");
+    ASSERT_EQ("old contents", read_file(path));
     open_edited_scene();
-    // The temporary file cannot be created: a directory holds its name.
-    ASSERT_EQ(0, mkdir((path + ".saving").c_str(), 0700));
     EXPECT_FALSE(scene_save(str(path)));
     EXPECT_EQ("old contents", read_file(path));
     EXPECT_TRUE(editor.scene.scene_modified);
@@ -505,8 +519,96 @@ TEST_F(SceneSaveTest, FailedSaveReportsAndKeepsTheOldFileThePathAndTheModifiedFl
     ASSERT_EQ(0, mkdir((directory + "/folder").c_str(), 0700));
     EXPECT_FALSE(scene_save(str(directory + "/folder")));
     EXPECT_NE(0, access((directory + "/folder.saving").c_str(), F_OK)) << "the temporary file is removed";
+    EXPECT_EQ(std::vector<std::string>({"folder", std::string(249, 'w') + ".scene"}), entries())
+        << "no temporary file is left";
     EXPECT_TRUE(editor.scene.scene_modified);
     EXPECT_EQ(3, platform_message_box_count());
+}
+
+TEST_F(SceneSaveTest, AFileOfTheUsersNamedLikeATemporaryIsLeftAlone) {
+    golden_scene_build();
+    std::string path = directory + "/work.scene";
+    write_file(path, "old contents");
+    write_file(path + ".saving", "the user's own notes");
+    ASSERT_TRUE(scene_save(str(path)));
+    EXPECT_EQ(serialized(), read_file(path));
+    EXPECT_EQ("the user's own notes", read_file(path + ".saving"));
+    ASSERT_EQ(0, mkdir((path + ".saving-dir").c_str(), 0700));
+    ASSERT_TRUE(scene_export(str(path + ".txt")));
+    EXPECT_EQ(std::vector<std::string>({"work.scene", "work.scene.saving", "work.scene.saving-dir", "work.scene.txt"}),
+              entries());
+}
+
+TEST_F(SceneSaveTest, SavingKeepsTheTargetsPermissionBits) {
+    golden_scene_build();
+    std::string path = directory + "/work.scene";
+    for (mode_t mode : {0600, 0640, 0755, 0444, 02750}) {
+        SCOPED_TRACE(mode);
+        write_file(path, "old contents");
+        ASSERT_EQ(0, chmod(path.c_str(), mode));
+        ASSERT_TRUE(scene_save(str(path)));
+        EXPECT_EQ(serialized(), read_file(path));
+        struct stat info{};
+        ASSERT_EQ(0, stat(path.c_str(), &info));
+        EXPECT_EQ(mode, info.st_mode & 07777);
+        ASSERT_EQ(0, unlink(path.c_str()));
+    }
+    // A new file gets what any new file gets: read and write for all, less
+    // the process's mask.
+    mode_t old_mask = umask(027);
+    bool saved = scene_save(str(path));
+    umask(old_mask);
+    ASSERT_TRUE(saved);
+    struct stat info{};
+    ASSERT_EQ(0, stat(path.c_str(), &info));
+    EXPECT_EQ(0640u, info.st_mode & 07777);
+}
+
+TEST_F(SceneSaveTest, SavingThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
+    golden_scene_build();
+    ASSERT_EQ(0, mkdir((directory + "/real").c_str(), 0700));
+    std::string target = directory + "/real/work.scene";
+    write_file(target, "old contents");
+    ASSERT_EQ(0, chmod(target.c_str(), 0640));
+    std::string link = directory + "/link.scene", chain = directory + "/chain.scene";
+    ASSERT_EQ(0, symlink("real/work.scene", link.c_str()));   // relative to the link's folder
+    ASSERT_EQ(0, symlink(link.c_str(), chain.c_str()));        // a link to a link
+    auto expect_link = [](const std::string& at, const std::string& to) {
+        struct stat info{};
+        ASSERT_EQ(0, lstat(at.c_str(), &info));
+        EXPECT_TRUE(S_ISLNK(info.st_mode)) << at;
+        char text[4096] = {};
+        ASSERT_GT(readlink(at.c_str(), text, sizeof text - 1), 0);
+        EXPECT_EQ(to, std::string(text));
+    };
+
+    ASSERT_TRUE(scene_save(str(chain)));
+    EXPECT_EQ(chain, text_of(editor.scene.scene_path));   // the name the user chose
+    expect_link(chain, link);
+    expect_link(link, "real/work.scene");
+    EXPECT_EQ(serialized(), read_file(target));
+    struct stat info{};
+    ASSERT_EQ(0, stat(target.c_str(), &info));
+    EXPECT_EQ(0640u, info.st_mode & 07777);
+    EXPECT_EQ(std::vector<std::string>({"chain.scene", "link.scene", "real"}), entries());
+    EXPECT_EQ(1u, entries("/real").size());
+
+    // A link to nothing yet: the file it names is created.
+    std::string dangling = directory + "/dangling.scene";
+    ASSERT_EQ(0, symlink("real/new.scene", dangling.c_str()));
+    ASSERT_TRUE(scene_export(str(dangling)));
+    expect_link(dangling, "real/new.scene");
+    EXPECT_FALSE(read_file(directory + "/real/new.scene").empty());
+
+    // A loop of links is refused with a reason, and nothing is written.
+    std::string loop = directory + "/loop.scene";
+    ASSERT_EQ(0, symlink("loop.scene", loop.c_str()));
+    platform_clear_message_boxes();
+    EXPECT_FALSE(scene_save(str(loop)));
+    EXPECT_EQ("save failed", last_box_title());
+    EXPECT_GT(last_box_text().size(), loop.size() + 2) << "the reason follows the path";
+    expect_link(loop, "loop.scene");
+    EXPECT_EQ(chain, text_of(editor.scene.scene_path));
 }
 
 TEST_F(SceneSaveTest, ScenesLargerThanTheFramePoolStillSaveAndOpen) {
