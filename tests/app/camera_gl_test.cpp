@@ -13,21 +13,7 @@
 
 namespace {
 
-class CameraGlTest : public ::testing::Test {
-protected:
-    bool started = false;
-
-    void SetUp() override {
-        if (!harness_has_display()) GTEST_SKIP() << "no DISPLAY: run under xvfb-run";
-    }
-    void start(std::initializer_list<const char*> arguments = {}) {
-        ASSERT_TRUE(harness_start(arguments));
-        started = true;
-    }
-    void TearDown() override {
-        if (started) harness_stop();
-    }
-};
+class CameraGlTest : public EditorTest {};
 
 TEST_F(CameraGlTest, RightButtonEdgesInOneFrameLeaveLookAsTheButtonEnds) {
     start();

@@ -4,6 +4,8 @@
 
 #include <initializer_list>
 
+#include <gtest/gtest.h>
+
 #include "core/containers.h"
 
 // Starts the editor as `tarnisk args...` run from the data folder. False when
@@ -14,3 +16,21 @@ bool harness_frames(int count = 1);
 void harness_stop();
 // True when a display is there to open windows on (tests skip otherwise).
 bool harness_has_display();
+
+// The real program per test: skipped without a display, started by `start`
+// (from SetUp or the test itself), stopped after the test.
+class EditorTest : public ::testing::Test {
+protected:
+    bool started = false;
+
+    void SetUp() override {
+        if (!harness_has_display()) GTEST_SKIP() << "no DISPLAY: run under xvfb-run";
+    }
+    void start(std::initializer_list<const char*> arguments = {}) {
+        ASSERT_TRUE(harness_start(arguments));
+        started = true;
+    }
+    void TearDown() override {
+        if (started) harness_stop();
+    }
+};

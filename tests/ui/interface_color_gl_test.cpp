@@ -16,18 +16,14 @@
 
 namespace {
 
-class InterfaceColorGlTest : public ::testing::Test {
+class InterfaceColorGlTest : public EditorTest {
 protected:
-    bool started = false;
-
     void SetUp() override {
-        if (!harness_has_display()) GTEST_SKIP() << "no DISPLAY: run under xvfb-run";
-        ASSERT_TRUE(harness_start());
-        started = true;
+        EditorTest::SetUp();
+        if (IsSkipped()) return;
+        start();
+        if (HasFatalFailure()) return;
         editor.scene.settings.background = Vec4{0, 0, 0, 1};
-    }
-    void TearDown() override {
-        if (started) harness_stop();
     }
 
     // After a frame the scene image still holds it: more interface may be

@@ -15,18 +15,14 @@
 #include "support/editor_harness.h"
 #include "support/platform_harness.h"
 
-class UiFrameTest : public ::testing::Test {
+class UiFrameTest : public EditorTest {
 protected:
-    bool started = false;
-
     void SetUp() override {
-        if (!harness_has_display()) GTEST_SKIP() << "no DISPLAY: run under xvfb-run";
-        ASSERT_TRUE(harness_start());
-        started = true;
+        EditorTest::SetUp();
+        if (IsSkipped()) return;
+        start();
+        if (HasFatalFailure()) return;
         for (int i = 0; i < 3; i++) frame();
-    }
-    void TearDown() override {
-        if (started) harness_stop();
     }
 
     // One frame; `body` runs with the window bound and 2D matrices set, before
