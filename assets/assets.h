@@ -86,7 +86,7 @@ struct MeshVertex {          // 36 bytes, the GPU layout of meshes and the batch
 };
 
 struct Material {            // draw-time material of one range
-    Vec4 color;              // diffuse color after the 2.2 power
+    Vec4 color;              // "Kd" as written (display space; made linear when drawn)
     Texture texture;         // manifest texture of the diffuse map, or the fallback
     String texture_name;
     Vec4 uv_rect;            // (0, 0, 1, 1)
@@ -112,6 +112,10 @@ struct Mesh {
     int64_t range_count;
     uint32_t* indices;
     int64_t index_count;
+    // Faces read before any material (or with no library at all) come first
+    // in the index list and belong to no range; they draw with the default
+    // material: white, untextured.
+    int64_t default_index_count;
     uint32_t vertex_array;
     uint32_t vertex_buffer;
     uint32_t index_buffer;

@@ -96,17 +96,12 @@ static inline bool take_keyword(Line* line, const char* keyword, int64_t length)
     return true;
 }
 
-// The rest of the line as a name: trailing blanks and a comment that starts
-// with " #" are not part of it; blanks inside the name are.
+// The rest of the line as a name, trailing blanks dropped. A "#" belongs to
+// the name: exporters write names such as "Material #25", and cutting there
+// would make "Material #1" and "Material #2" one material.
 static String rest_as_name(Line line) {
     skip_blanks(&line);
     const uint8_t* stop = line.end;
-    for (const uint8_t* p = line.at; p < line.end; p++) {
-        if (*p == '#' && p > line.at && is_blank(p[-1])) {
-            stop = p;
-            break;
-        }
-    }
     while (stop > line.at && is_blank(stop[-1])) stop--;
     return String{line.at, stop - line.at};
 }
@@ -357,6 +352,34 @@ static FileHandle library_open(String name, String directory) {
     return file;
 }
 
+// Calls visit(name, file) for each library of an "mtllib" line; `file` is
+// null when that library cannot be opened (the visitor never closes it).
+// One line may name several libraries, yet a single name may contain
+// blanks: the whole rest of the line is tried first, then each name.
+template <typename Visit>
+static void libraries_visit(String rest, String directory, Visit&& visit) {
+    FileHandle whole = library_open(rest, directory);
+    bool single = true;
+    for (int64_t i = 0; i < rest.length && single; i++) single = !is_blank(rest.data[i]);
+    if (!file_failed(whole) || single) {
+        visit(rest, file_failed(whole) ? nullptr : &whole);
+        file_close(whole);
+        return;
+    }
+    file_close(whole);
+    Line fields{rest.data, rest.data + rest.length};
+    while (true) {
+        skip_blanks(&fields);
+        if (fields.at >= fields.end) break;
+        const uint8_t* start = fields.at;
+        while (fields.at < fields.end && !is_blank(*fields.at)) fields.at++;
+        String name{start, fields.at - start};
+        FileHandle file = library_open(name, directory);
+        visit(name, file_failed(file) ? nullptr : &file);
+        file_close(file);
+    }
+}
+
 struct BuildOptions {
     String directory;
     bool read_libraries;
@@ -383,23 +406,19 @@ static void obj_count(String text, const BuildOptions& options, ObjCounts* count
             break;
         }
         case LINE_USEMTL: counts->usemtl_lines++; break;
-        case LINE_MTLLIB: {
-            int64_t size = 0;
-            if (options.read_libraries) {
-                FileHandle file = library_open(rest_as_name(line), options.directory);
-                if (!file_failed(file)) {
-                    size = file_size(file);
-                    if (size < 0) size = 0;
-                    counts->library_bytes += size + 16;
-                }
-                file_close(file);
-            } else {
-                size = options.library_text.length;
-            }
+        case LINE_MTLLIB:
             // "newmtl x" and its line feed take at least eight bytes.
-            counts->material_bound += size / 8 + 1;
+            if (options.read_libraries) {
+                libraries_visit(rest_as_name(line), options.directory, [counts](String, FileHandle* file) {
+                    int64_t size = file ? file_size(*file) : 0;
+                    if (size < 0) size = 0;
+                    if (file) counts->library_bytes += size + 16;
+                    counts->material_bound += size / 8 + 1;
+                });
+            } else {
+                counts->material_bound += options.library_text.length / 8 + 1;
+            }
             break;
-        }
         default: break;
         }
     }
@@ -480,7 +499,10 @@ static constexpr uint32_t INDEX_NONE = UINT32_MAX;         // no texture coordin
 static constexpr uint32_t INDEX_INVALID = UINT32_MAX - 1;  // out of range
 
 // One corner field "p", "p/t", "p//n" or "p/t/n". False when malformed or
-// out of range.
+// when the position is out of range. Real files name normals they never
+// define (or whose "vn" lines were commented out); normals are not drawn, so
+// such a normal is ignored, and a texture coordinate out of range reads as
+// (0, 0), rather than losing the face.
 static bool read_corner(Line* line, const ObjCounts& totals, int64_t positions, int64_t uvs, int64_t normals,
                         CornerKey* key) {
     const uint8_t* p = line->at;
@@ -505,7 +527,9 @@ static bool read_corner(Line* line, const ObjCounts& totals, int64_t positions, 
     if (ok && p < end && !is_blank(*p) && *p != '#') ok = false;
     while (p < end && !is_blank(*p) && *p != '#') p++;
     line->at = p;
-    return ok && key->position != INDEX_INVALID && key->uv != INDEX_INVALID && key->normal != INDEX_INVALID;
+    if (key->uv == INDEX_INVALID) key->uv = INDEX_NONE;
+    if (key->normal == INDEX_INVALID) key->normal = INDEX_NONE;
+    return ok && key->position != INDEX_INVALID;
 }
 
 struct BuildState {
@@ -531,6 +555,7 @@ struct BuildState {
     int64_t material_count, material_capacity;
     int32_t current_material;
     int64_t dropped_faces;
+    int64_t default_index_count;
 };
 
 // Where a key's probe starts. Real meshes name positions in runs, so keys
@@ -641,32 +666,32 @@ static void read_face(BuildState* s, Line line) {
     emit_face(s, count);
 }
 
-static void read_library(BuildState* s, String name, const BuildOptions& options) {
-    String text{nullptr, 0};
-    bool found = false;
-    if (options.read_libraries) {
-        FileHandle file = library_open(name, options.directory);
-        if (!file_failed(file)) {
-            found = true;
-            int64_t size = file_size(file);
-            uint8_t* bytes = size > 0 ? static_cast<uint8_t*>(scratch_alloc(s->arena, size)) : nullptr;
-            if (bytes && file_read(file, size, bytes) == size) text = String{bytes, size};
-        }
-        file_close(file);
-    } else {
-        found = true;
-        text = options.library_text;
-    }
-    if (!found) {
-        format_print(S("failed to load material: %. (path %.)\n"), {fmt_string(name), fmt_string(options.directory)});
-        return;
-    }
+static void library_parse(BuildState* s, String text) {
     int64_t before = s->material_count;
     mtl_parse(text, s->materials, s->material_capacity, &s->material_count);
     for (int64_t i = before; i < s->material_count; i++) {
         s->ranges[i] = MaterialRange{};
         s->ranges[i].material_name = s->materials[i].name;
     }
+}
+
+static void read_libraries(BuildState* s, String rest, const BuildOptions& options) {
+    if (!options.read_libraries) {
+        library_parse(s, options.library_text);
+        return;
+    }
+    libraries_visit(rest, options.directory, [s, &options](String name, FileHandle* file) {
+        if (!file) {
+            format_print(S("failed to load material: %. (path %.)\n"),
+                         {fmt_string(name), fmt_string(options.directory)});
+            return;
+        }
+        String text{nullptr, 0};
+        int64_t size = file_size(*file);
+        uint8_t* bytes = size > 0 ? static_cast<uint8_t*>(scratch_alloc(s->arena, size)) : nullptr;
+        if (bytes && file_read(*file, size, bytes) == size) text = String{bytes, size};
+        library_parse(s, text);
+    });
 }
 
 static void use_material(BuildState* s, String name) {
@@ -711,7 +736,7 @@ static void obj_read(BuildState* s, String text, const BuildOptions& options) {
         case LINE_O:
             if (s->current_material >= 0) s->ranges[s->current_material].object_name = rest_as_name(line);
             break;
-        case LINE_MTLLIB: read_library(s, rest_as_name(line), options); break;
+        case LINE_MTLLIB: read_libraries(s, rest_as_name(line), options); break;
         case LINE_USEMTL: use_material(s, rest_as_name(line)); break;
         default: break;
         }
@@ -735,6 +760,8 @@ static bool build_ranges(BuildState* s) {
         if (m >= 0 && seen[m]++ > 0) regroup = true;
     }
     if (!regroup) {
+        // Only faces before the first material have none, so they are run 0.
+        if (s->run_count > 0 && s->runs[0].material < 0) s->default_index_count = s->runs[0].index_count;
         for (int64_t r = 0; r < s->run_count; r++) {
             const MaterialRun& run = s->runs[r];
             if (run.material < 0) continue;
@@ -762,6 +789,7 @@ static bool build_ranges(BuildState* s) {
             first = false;
             vertex_total += run.vertex_count;
         }
+        if (m < 0) s->default_index_count = out;
         if (m >= 0 && !first) {
             s->ranges[m].first_index = (uint32_t)start;
             s->ranges[m].index_count = (uint32_t)(out - start);
@@ -837,6 +865,7 @@ static bool build_into(MeshBuild* build, ScratchArena* arena, String text, const
     build->bounds_min = low;
     build->bounds_max = high;
     build->dropped_faces = s.dropped_faces;
+    build->default_index_count = s.default_index_count;
     return true;
 }
 
@@ -951,6 +980,7 @@ static bool mesh_keep(Mesh* mesh, const MeshBuild* build) {
     mesh->range_count = count;
     mesh->vertex_count = build->vertex_count;
     mesh->index_count = build->index_count;
+    mesh->default_index_count = build->default_index_count;
     mesh->vertices = nullptr;
     mesh->indices = nullptr;
     mesh->bounds_min = build->bounds_min;

@@ -54,7 +54,8 @@ struct MeshBuild {
     MaterialRange* ranges;     // one per material; names are views
     int64_t material_count;
     Vec3 bounds_min, bounds_max;
-    int64_t dropped_faces;     // out-of-range indices or fewer than three corners
+    int64_t default_index_count;   // the first indices, of faces without a material
+    int64_t dropped_faces;     // out-of-range positions or fewer than three corners
     bool out_of_memory;        // the arena could not be sized for the model
     int64_t bytes_needed;      // arena size the model asked for
 };

@@ -151,22 +151,29 @@ void batch_flush() {
 // ---------------------------------------------------------------------------
 // Meshes
 
+static void mesh_part_draw(const Material& material, uint32_t first_index, uint32_t index_count) {
+    texture_unit(0);
+    texture_bind(1, material.texture);
+    shader_set_float(UNIFORM_GAMMA, (float)editor.gamma_value);
+    shader_set_vec4(UNIFORM_DIFFUSE, color_to_linear(material.color, editor.gamma_value));
+    shader_set_int(UNIFORM_DIFFUSE_MAP, 0);
+    shader_set_vec4(UNIFORM_UV_RECT, material.uv_rect);
+    draw_elements(4, 2, first_index, index_count);
+}
+
 void mesh_draw(const Mesh* mesh) {
     if (!mesh || !mesh->vertex_array) return;
     vertex_array_bind(mesh->vertex_array);
+    // Faces without a material (no library, a missing one, or faces before
+    // the first "usemtl") lie outside every range; without this part a good
+    // share of real models, scans above all, would never show.
+    const Material plain{Vec4{1, 1, 1, 1}, editor.assets.icons[ICON_WHITE], String{}, Vec4{0, 0, 1, 1}};
+    if (mesh->default_index_count > 0) mesh_part_draw(plain, 0, (uint32_t)mesh->default_index_count);
     for (int64_t i = 0; i < mesh->range_count; i++) {
         // A range without its material (never made by the importer) draws
-        // untinted on the white texture rather than reading past the table.
-        Material material = i < mesh->material_count
-                                ? mesh->materials[i]
-                                : Material{Vec4{1, 1, 1, 1}, editor.assets.icons[ICON_WHITE], String{}, Vec4{0, 0, 1, 1}};
-        texture_unit(0);
-        texture_bind(1, material.texture);
-        shader_set_float(UNIFORM_GAMMA, (float)editor.gamma_value);
-        shader_set_vec4(UNIFORM_DIFFUSE, color_to_linear(material.color, editor.gamma_value));
-        shader_set_int(UNIFORM_DIFFUSE_MAP, 0);
-        shader_set_vec4(UNIFORM_UV_RECT, material.uv_rect);
-        draw_elements(4, 2, mesh->ranges[i].first_index, mesh->ranges[i].index_count);
+        // like the faces without one rather than reading past the table.
+        const Material& material = i < mesh->material_count ? mesh->materials[i] : plain;
+        mesh_part_draw(material, mesh->ranges[i].first_index, mesh->ranges[i].index_count);
     }
     vertex_array_unbind();
 }
@@ -177,8 +184,10 @@ void mesh_draw_flat(const Mesh* mesh, uint64_t identity) {
     texture_unit(0);
     texture_bind(1, editor.assets.icons[ICON_WHITE]);
     Vec4 color = identity_color(identity);
+    shader_set_vec4(UNIFORM_DIFFUSE, color);
+    // The faces without a material are picked like the rest.
+    if (mesh->default_index_count > 0) draw_elements(4, 2, 0, mesh->default_index_count);
     for (int64_t i = 0; i < mesh->range_count; i++) {
-        shader_set_vec4(UNIFORM_DIFFUSE, color);
         draw_elements(4, 2, mesh->ranges[i].first_index, mesh->ranges[i].index_count);
     }
     vertex_array_unbind();

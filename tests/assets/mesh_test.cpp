@@ -2,11 +2,14 @@
 // tests/data/assets/obj, without a GPU.
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "assets/mesh.h"
 #include "support/pool_fixture.h"
@@ -121,12 +124,12 @@ TEST_F(MeshTest, MaterialColorsAndMaps) {
 TEST_F(MeshTest, TextureOptionsBeforeTheMapName) {
     std::string mtl =
         "newmtl a\nmap_Kd -o 0.1 0.2 -s 1 1 1 -clamp on -blendu off -bm 3 -mm 0 1 -imfchan r albedo.png\n"
-        "newmtl b\nmap_Kd -t 0.5 -type sphere -texres 512 -cc on -boost 2 -blendv on env map.png # comment\n"
+        "newmtl b\nmap_Kd -t 0.5 -type sphere -texres 512 -cc on -boost 2 -blendv on env map #2.png \t\n"
         "newmtl c\nmap_Kd -dash-name.png\n";
     import("mtllib m.mtl\n", mtl);
     ASSERT_EQ(build.material_count, 3);
     EXPECT_EQ(str(build.materials[0].diffuse_map), "albedo.png");
-    EXPECT_EQ(str(build.materials[1].diffuse_map), "env map.png");
+    EXPECT_EQ(str(build.materials[1].diffuse_map), "env map #2.png");
     EXPECT_EQ(str(build.materials[2].diffuse_map), "-dash-name.png");
 }
 
@@ -173,15 +176,83 @@ TEST_F(MeshTest, BadFacesAreDroppedAndReportedOnce) {
                       "f 1 2 9\n"        // past the end
                       "f -5 1 2\n"       // before the first
                       "f 0 1 2\n"        // zero is not an index
-                      "f 1/7 2 3\n"      // texture coordinate that does not exist
+                      "f 1/7 2 3\n"      // texture coordinate that does not exist: kept as none
                       "f 1 2\n"          // two corners
                       "f 1\n"
                       "f 1 x 3\n"        // not a number
                       "f 2 3 4 \n";      // a trailing space adds no corner
     import(obj);
-    EXPECT_EQ(build.dropped_faces, 7);
-    EXPECT_EQ(indices(), (std::vector<uint32_t>{0, 1, 2, 1, 2, 3}));
-    EXPECT_EQ(output, "skipped 7 faces of models/test.obj (corner index out of range or fewer than three corners)\n");
+    EXPECT_EQ(build.dropped_faces, 6);
+    EXPECT_EQ(indices(), (std::vector<uint32_t>{0, 1, 2, 0, 1, 2, 1, 2, 3}));
+    EXPECT_EQ(output, "skipped 6 faces of models/test.obj (corner index out of range or fewer than three corners)\n");
+}
+
+// Real files name normals they never define (or whose "vn" lines were
+// commented out) and texture coordinates past the list; only a bad position
+// loses the face.
+TEST_F(MeshTest, BadNormalOrTextureIndexKeepsTheFace) {
+    std::string obj = std::string(square_positions) + "vt 0.5 0.25\nvn 0 0 1\n" +
+                      "f 1//4 2//4 3//4 4//4\n"   // no such normals
+                      "# vn 0 0 1\n"
+                      "f 1/1/2 2/1/1 3/9/-7\n"    // normal and texture coordinate out of range
+                      "f 2//0 3/1 9/1\n";          // a position out of range still drops it
+    import(obj);
+    EXPECT_EQ(build.dropped_faces, 1);
+    ASSERT_EQ(build.index_count, 9);
+    // The quad's corners carry no normal. The second face's first two corners
+    // keep their texture coordinate; its last reads as none, which makes it
+    // the quad's third vertex again.
+    EXPECT_EQ(indices(), (std::vector<uint32_t>{0, 1, 2, 0, 2, 3, 4, 5, 2}));
+    EXPECT_FLOAT_EQ(build.vertices[4].uv.x, 0.5f);
+    EXPECT_FLOAT_EQ(build.vertices[5].uv.y, 0.25f);
+    EXPECT_FLOAT_EQ(build.vertices[2].uv.x, 0);
+    EXPECT_EQ(build.default_index_count, 9);
+}
+
+// Exporters name materials "Material #25": a "#" inside a name is no comment,
+// so two such materials stay two and each face keeps its own color.
+TEST_F(MeshTest, NamesRunToTheEndOfTheLine) {
+    std::string mtl = "newmtl Material #1\nKd 1 0 0 # red\nnewmtl Material #2  \t\r\nKd 0 1 0\nmap_Kd leaf #2.png   \n";
+    std::string obj = std::string("mtllib lib #1.mtl\n") + square_positions +
+                      "usemtl Material #2\t\no part #7 \nf 1 2 3 # a comment after numbers\n"
+                      "usemtl Material #1\nf 1 3 4\n";
+    import(obj, mtl);
+    EXPECT_EQ(output, "");
+    ASSERT_EQ(build.material_count, 2);
+    EXPECT_EQ(str(build.ranges[0].material_name), "Material #1");
+    EXPECT_EQ(str(build.ranges[1].material_name), "Material #2");
+    EXPECT_FLOAT_EQ(build.materials[0].diffuse_raw.x, 1);
+    EXPECT_FLOAT_EQ(build.materials[1].diffuse_raw.y, 1);
+    EXPECT_EQ(str(build.materials[1].diffuse_map), "leaf #2.png");
+    EXPECT_EQ(str(build.ranges[1].object_name), "part #7");
+    EXPECT_EQ(build.ranges[1].first_index, 0u);
+    EXPECT_EQ(build.ranges[1].index_count, 3u);
+    EXPECT_EQ(build.ranges[0].first_index, 3u);
+    EXPECT_EQ(build.ranges[0].index_count, 3u);
+}
+
+// Faces without a material lead the index list, whatever the ranges do.
+TEST_F(MeshTest, FacesWithoutAMaterialAreTheFirstIndices) {
+    import(std::string(square_positions) + "f 1 2 3 4\n");
+    EXPECT_EQ(build.default_index_count, 6);
+
+    std::string obj = std::string("mtllib m\n") + square_positions + "f 1 2 3\nusemtl a\nf 1 3 4\n";
+    import(obj, "newmtl a\n");
+    EXPECT_EQ(build.default_index_count, 3);
+    EXPECT_EQ(build.ranges[0].first_index, 3u);
+
+    // Regrouped (a used twice): still first.
+    obj = std::string("mtllib m\n") + square_positions + "f 1 2 3\nusemtl a\nf 1 3 4\nusemtl b\nf 2 3 4\nusemtl a\nf 1 2 4\n";
+    import(obj, "newmtl a\nnewmtl b\n");
+    EXPECT_EQ(build.default_index_count, 3);
+    EXPECT_EQ(build.ranges[0].first_index, 3u);
+    EXPECT_EQ(build.ranges[0].index_count, 6u);
+    EXPECT_EQ(build.ranges[1].first_index, 9u);
+
+    // Every "usemtl" unknown: the whole mesh has the default material.
+    import(std::string("mtllib m\n") + square_positions + "usemtl x\nf 1 2 3\n", "newmtl a\n");
+    EXPECT_EQ(build.default_index_count, 3);
+    EXPECT_EQ(build.ranges[0].index_count, 0u);
 }
 
 TEST_F(MeshTest, UnknownMaterialKeepsTheCurrentOne) {
@@ -393,8 +464,10 @@ TEST_F(MeshFileTest, BrokenFacesAreSkippedWithOneLine) {
     EXPECT_EQ(build.index_count, 0);
     EXPECT_EQ(build.dropped_faces, 1);
 
+    // Both faces name normal 0; only the one with position 0 is lost.
     ASSERT_EQ(import_file(data("issue-140-zero-face-idx.obj")), 0);
-    EXPECT_EQ(build.dropped_faces, 2);
+    EXPECT_EQ(build.dropped_faces, 1);
+    EXPECT_EQ(build.index_count, 3);
     EXPECT_EQ(build.material_count, 1);
 }
 
@@ -427,6 +500,28 @@ TEST_F(MeshFileTest, TrianglesWithNormalsAndTwoMaterials) {
     ASSERT_EQ(build.material_count, 2);
     EXPECT_EQ(material_name(0), "Material.001");
     EXPECT_EQ(build.ranges[0].index_count + build.ranges[1].index_count, 400 * 3u);
+}
+
+// One "mtllib" line may name several libraries; a name with blanks that
+// exists as one file is still that file.
+TEST_F(MeshFileTest, SeveralLibrariesOnOneLine) {
+    std::filesystem::path folder = std::filesystem::temp_directory_path() / ("tarnisk_mtllib_" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "a.mtl") << "newmtl a\nKd 1 0 0\n";
+    std::ofstream(folder / "b.mtl") << "newmtl b\n";
+    std::ofstream(folder / "my materials.mtl") << "newmtl spaced\n";
+    std::ofstream(folder / "m.obj") << "mtllib a.mtl  b.mtl\t\nmtllib my materials.mtl\nmtllib b.mtl gone.mtl a.mtl\n"
+                                       "v 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl b\nf 1 2 3\n";
+    int32_t status = import_file((folder / "m.obj").string());
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(output, "failed to load material: gone.mtl (path " + folder.string() + "/)\n");
+    ASSERT_EQ(build.material_count, 5);
+    const char* names[] = {"a", "b", "spaced", "b", "a"};
+    for (int i = 0; i < 5; i++) EXPECT_EQ(material_name(i), names[i]);
+    EXPECT_FLOAT_EQ(build.materials[0].diffuse_raw.y, 0);
+    EXPECT_EQ(build.ranges[1].index_count, 3u);
+    EXPECT_EQ(build.default_index_count, 0);
 }
 
 TEST_F(MeshFileTest, MissingFileIsNotOpened) {

@@ -3,11 +3,17 @@
 // picking images read back where the camera says each object lands.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 #include "app/app.h"
 #include "app/editor.h"
 #include "app/editor_frame.h"
+#include "assets/assets.h"
 #include "platform/platform.h"
 #include "render/targets.h"
 #include "support/editor_harness.h"
@@ -357,6 +363,56 @@ TEST_F(SceneRenderGlTest, CameraLineReadsPositionYawAndPitch) {
         }
     }
     EXPECT_TRUE(red);
+}
+
+// Models without materials are common (scans, research models, a library
+// left behind); their faces lie outside every range and must still be drawn
+// white and picked.
+TEST_F(SceneRenderGlTest, FacesWithoutAMaterialAreDrawnWhiteAndPicked) {
+    std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("tarnisk_plain_mesh_" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const char* square = "v -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\n";
+    std::ofstream(folder / "red.mtl") << "newmtl red\nKd 1 0 0\n";
+    std::ofstream(folder / "bare.obj") << square << "f 1 2 3 4\n";
+    std::ofstream(folder / "lost.obj") << "mtllib nowhere.mtl\n" << square << "usemtl red\nf 1 2 3 4\n";
+    // The left half comes before the first "usemtl", the right half after.
+    std::ofstream(folder / "mixed.obj") << "mtllib red.mtl\n" << square << "v 0 -1 0\nv 0 1 0\n"
+                                        << "f 1 5 6 4\nusemtl red\nf 5 2 3 6\n";
+    static Mesh meshes[3];
+    const char* names[3] = {"bare.obj", "lost.obj", "mixed.obj"};
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < 3; i++) {
+        meshes[i] = Mesh{};
+        std::string path = (folder / names[i]).string();
+        EXPECT_TRUE(mesh_import(&meshes[i], String{reinterpret_cast<const uint8_t*>(path.data()), (int64_t)path.size()}))
+            << names[i];
+    }
+    testing::internal::GetCapturedStdout();
+    std::filesystem::remove_all(folder);
+
+    int64_t rows[3];
+    float xs[3] = {-4, 0, 4};
+    for (int i = 0; i < 3; i++) {
+        SceneObject object = of_kind(OBJECT_MESH, at(xs[i], 0, 0));
+        object.mesh.mesh = &meshes[i];
+        rows[i] = add(object);
+    }
+    frame();
+    const Vec4 white{1, 1, 1, 1};
+    expect_color(scene_pixel(Vec3{-4.5f, 0.3f, 0}), white, "no library named");
+    expect_color(scene_pixel(Vec3{0.5f, 0.3f, 0}), white, "library missing");
+    expect_color(scene_pixel(Vec3{3.5f, 0.3f, 0}), white, "before the first usemtl");
+    expect_color(scene_pixel(Vec3{4.5f, 0.3f, 0}), linear(Vec4{1, 0, 0, 1}), "after it");
+    EXPECT_EQ(picked(Vec3{-4.5f, 0.3f, 0}).row_index, rows[0]);
+    EXPECT_EQ(picked(Vec3{0.5f, 0.3f, 0}).row_index, rows[1]);
+    EXPECT_EQ(picked(Vec3{3.5f, 0.3f, 0}).row_index, rows[2]);
+    EXPECT_EQ(picked(Vec3{4.5f, 0.3f, 0}).row_index, rows[2]);
+    for (Mesh& mesh : meshes) {
+        buffer_destroy(mesh.vertex_buffer);
+        buffer_destroy(mesh.index_buffer);
+        vertex_array_destroy(mesh.vertex_array);
+    }
 }
 
 }  // namespace
