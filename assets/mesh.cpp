@@ -1,61 +1,177 @@
-// OBJ/MTL import: reads the file whole into one scratch block sized to the
-// model, parses it in place, merges identical corners through a hash table,
-// uploads one vertex and one index buffer and keeps only the materials,
-// ranges and bounds. Relies on core/ (pools, formatter, scan_float) and the
-// platform's file, math and buffer calls.
+// OBJ/MTL import: reads the file in blocks and parses it in one pass into
+// arrays that grow, merges identical corners (first vertex of a position
+// directly, the rest through a hash table), uploads one vertex and one index
+// buffer and keeps only the materials, ranges and bounds. Relies on core/
+// (pools, formatter, scan_float) and the platform's file, math and buffer
+// calls.
 //
-// Sections: scratch arena, text scanning, MTL, OBJ counting pass, OBJ build
-// pass, ranges, import and upload.
+// Sections: scratch memory, text scanning, MTL, OBJ pass, ranges, build,
+// import and upload.
 #include "assets/mesh.h"
 
 #include <cstdlib>
 #include <cstring>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "app/editor.h"
 #include "core/format.h"
 #include "platform/platform.h"
 
 // ---------------------------------------------------------------------------
-// Scratch arena
+// Scratch memory. Every array of a build grows as the text is read (there is
+// no counting pass), each in a mapping of its own that grows in place or is
+// moved by the kernel without copying, and only the pages written become
+// resident. Small records that others point into (library texts, copied
+// names) come from bump blocks that never move. Under AddressSanitizer the
+// C allocator is used instead, so that reads past an array are caught.
 
-bool scratch_create(ScratchArena* arena, int64_t capacity) {
-    *arena = ScratchArena{};
-    if (capacity < 16) capacity = 16;
-    if ((uint64_t)capacity > (uint64_t)SIZE_MAX / 2) return false;
-    arena->base = static_cast<uint8_t*>(std::malloc((size_t)capacity));
-    if (!arena->base) return false;
-    arena->capacity = capacity;
+#if defined(__SANITIZE_ADDRESS__)
+#define MESH_PLAIN_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MESH_PLAIN_ALLOCATOR 1
+#endif
+#endif
+#if !defined(MESH_PLAIN_ALLOCATOR) && !defined(__linux__)
+#define MESH_PLAIN_ALLOCATOR 1
+#endif
+
+static constexpr int64_t PAGE = 4096;
+static constexpr int64_t LARGE_PAGE = 2 << 20;
+
+static int64_t page_round(int64_t bytes) { return (bytes + PAGE - 1) & ~(PAGE - 1); }
+
+static uint8_t* span_map(int64_t bytes) {
+#if MESH_PLAIN_ALLOCATOR
+    return static_cast<uint8_t*>(std::malloc((size_t)bytes));
+#else
+    void* at = mmap(nullptr, (size_t)bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (at == MAP_FAILED) return nullptr;
+    // Large arrays are written once front to back; large pages cut the
+    // first-touch faults, which otherwise cost a good part of an import.
+    if (bytes >= LARGE_PAGE) madvise(at, (size_t)bytes, MADV_HUGEPAGE);
+    return static_cast<uint8_t*>(at);
+#endif
+}
+
+static uint8_t* span_remap(uint8_t* base, int64_t old_bytes, int64_t bytes) {
+#if MESH_PLAIN_ALLOCATOR
+    (void)old_bytes;
+    return static_cast<uint8_t*>(std::realloc(base, (size_t)bytes));
+#else
+    void* at = mremap(base, (size_t)old_bytes, (size_t)bytes, MREMAP_MAYMOVE);
+    if (at == MAP_FAILED) return nullptr;
+    if (bytes >= LARGE_PAGE) madvise(at, (size_t)bytes, MADV_HUGEPAGE);
+    return static_cast<uint8_t*>(at);
+#endif
+}
+
+static void span_unmap(uint8_t* base, int64_t bytes) {
+    if (!base) return;
+#if MESH_PLAIN_ALLOCATOR
+    (void)bytes;
+    std::free(base);
+#else
+    munmap(base, (size_t)bytes);
+#endif
+}
+
+// Spans given back by earlier imports (and by this one, once an array is no
+// longer needed) stay mapped for the next: writing fresh pages costs a fault
+// and a cleared page each, a good part of a large import. They are marked
+// free, so the kernel may still take their pages back when memory runs short.
+#if !MESH_PLAIN_ALLOCATOR
+static ScratchSpan retained[SCRATCH_SPANS];
+static constexpr int64_t RETAIN_LIMIT = (int64_t)512 << 20;
+#endif
+
+// Each array goes back to its own slot, where the next import's array of
+// the same kind, of much the same size, finds it.
+static void span_give_back(int32_t slot, ScratchSpan span) {
+    if (!span.base) return;
+#if !MESH_PLAIN_ALLOCATOR
+    int64_t total = span.capacity;
+    for (const ScratchSpan& kept : retained) total += kept.capacity;
+    if (!retained[slot].base && total <= RETAIN_LIMIT) {
+        madvise(span.base, (size_t)span.capacity, MADV_FREE);
+        retained[slot] = span;
+        return;
+    }
+#endif
+    (void)slot;
+    span_unmap(span.base, span.capacity);
+}
+
+static ScratchSpan span_take(int32_t slot) {
+#if !MESH_PLAIN_ALLOCATOR
+    ScratchSpan span = retained[slot];
+    retained[slot] = ScratchSpan{};
+    return span;
+#else
+    (void)slot;
+    return ScratchSpan{};
+#endif
+}
+
+// Makes span `slot` hold at least `bytes` (doubling); its contents move with
+// it. False when the machine refuses; the span is then unchanged.
+static bool scratch_grow(ScratchArena* arena, int32_t slot, int64_t bytes) {
+    ScratchSpan& span = arena->spans[slot];
+    if (bytes <= span.capacity) return true;
+    if (bytes < 0 || (uint64_t)bytes > (uint64_t)SIZE_MAX / 4) return false;
+    if (!span.base) {
+        span = span_take(slot);
+        if (bytes <= span.capacity) return true;
+    }
+    int64_t capacity = span.capacity > 0 ? span.capacity : PAGE;
+    while (capacity < bytes) capacity *= 2;
+    capacity = page_round(capacity);
+    uint8_t* base = span.base ? span_remap(span.base, span.capacity, capacity) : span_map(capacity);
+    if (!base) {
+        arena->bytes_refused = capacity;
+        return false;
+    }
+    span.base = base;
+    span.capacity = capacity;
     return true;
 }
 
-bool scratch_resize(ScratchArena* arena, int64_t capacity) {
-    if (capacity < arena->used) return false;
-    if (capacity < 16) capacity = 16;
-    if ((uint64_t)capacity > (uint64_t)SIZE_MAX / 2) return false;
-    uint8_t* base = static_cast<uint8_t*>(std::realloc(arena->base, (size_t)capacity));
-    if (!base) return false;
-    arena->base = base;
-    arena->capacity = capacity;
-    return true;
+static void scratch_drop(ScratchArena* arena, int32_t slot) {
+    span_give_back(slot, arena->spans[slot]);
+    arena->spans[slot] = ScratchSpan{};
 }
 
-void* scratch_alloc(ScratchArena* arena, int64_t size) {
-    if (size < 0 || !arena->base) return nullptr;
-    int64_t start = (arena->used + 15) & ~(int64_t)15;
-    if (start > arena->capacity || size > arena->capacity - start) return nullptr;
-    arena->used = start + size;
-    return arena->base + start;
+// Bump allocation, 16-byte aligned, from blocks that never move.
+static void* scratch_alloc(ScratchArena* arena, int64_t size) {
+    if (size < 0 || (uint64_t)size > (uint64_t)SIZE_MAX / 4) return nullptr;
+    ScratchSpan* block = arena->bump_count > 0 ? &arena->bump[arena->bump_count - 1] : nullptr;
+    int64_t start = (arena->bump_used + 15) & ~(int64_t)15;
+    if (!block || start > block->capacity || size > block->capacity - start) {
+        if (arena->bump_count >= SCRATCH_BUMP_BLOCKS) return nullptr;
+        // Each block twice the last, so a file with a great many names
+        // never runs out of blocks.
+        int64_t grown = (int64_t)65536 << (arena->bump_count < 20 ? arena->bump_count : 20);
+        int64_t capacity = page_round(size > grown ? size : grown);
+        uint8_t* base = span_map(capacity);
+        if (!base) {
+            arena->bytes_refused = capacity;
+            return nullptr;
+        }
+        block = &arena->bump[arena->bump_count++];
+        *block = ScratchSpan{base, capacity};
+        start = 0;
+    }
+    arena->bump_used = start + size;
+    return block->base + start;
 }
 
 void scratch_release(ScratchArena* arena) {
-    std::free(arena->base);
+    for (int32_t slot = 0; slot < SCRATCH_SPANS; slot++) span_give_back(slot, arena->spans[slot]);
+    for (int32_t i = 0; i < arena->bump_count; i++) span_unmap(arena->bump[i].base, arena->bump[i].capacity);
     *arena = ScratchArena{};
-}
-
-template <typename T>
-static T* scratch_array(ScratchArena* arena, int64_t count) {
-    if (count < 0 || (uint64_t)count > (uint64_t)INT64_MAX / 2 / sizeof(T)) return nullptr;
-    return static_cast<T*>(scratch_alloc(arena, count * (int64_t)sizeof(T)));
 }
 
 // ---------------------------------------------------------------------------
@@ -116,6 +232,16 @@ static inline bool looks_like_number(const uint8_t* p, const uint8_t* end) {
     return p < end && (unsigned)(*p - '0') <= 9;
 }
 
+// A run of decimal digits from `p`: appends them to *value (which wraps past
+// 19 digits; callers check the count) and returns how many there were.
+static inline int64_t digit_run(const uint8_t* p, const uint8_t* end, uint64_t* value) {
+    const uint8_t* start = p;
+    uint64_t v = *value;
+    while (p < end && (unsigned)(*p - '0') <= 9) v = v * 10 + (uint64_t)(*p++ - '0');
+    *value = v;
+    return p - start;
+}
+
 // One floating-point field; `present` tells whether there was one. The
 // editor's scan_float reads the digits; an exponent ("1.5e-05"), which some
 // exporters write, is applied here with the C library on the whole token.
@@ -149,6 +275,37 @@ static double read_float(Line* line, bool* present) {
         while (line->at < line->end && !is_blank(*line->at)) line->at++;
     }
     return value;
+}
+
+// The same field as read_float, faster for the short decimals that make up
+// nearly every OBJ file ("-0.123456"): with at most 19 digits, no exponent
+// and at most 22 after the point, the digits as an integer divided by an
+// exactly representable power of ten is one correctly rounded operation,
+// the very one scan_float performs for such a text. Anything else goes to
+// read_float.
+static inline double read_decimal(Line* line, bool* present) {
+    static const double powers[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    skip_blanks(line);
+    const uint8_t* p = line->at;
+    const uint8_t* end = line->end;
+    bool negative = p < end && *p == '-';
+    p += negative;
+    uint64_t mantissa = 0;
+    int64_t whole = digit_run(p, end, &mantissa), fraction = 0;
+    p += whole;
+    if (p < end && *p == '.') {
+        p++;
+        fraction = digit_run(p, end, &mantissa);
+        p += fraction;
+    }
+    int64_t digits = whole + fraction;
+    if (digits == 0 || digits > 19 || fraction > 22 || mantissa > (1ull << 53) || (p < end && !is_blank(*p)))
+        return read_float(line, present);
+    line->at = p;
+    *present = true;
+    double value = (double)(int64_t)mantissa / powers[fraction];   // exact: at most 2^53
+    return negative ? -value : value;
 }
 
 // ---------------------------------------------------------------------------
@@ -272,8 +429,7 @@ bool mtl_parse(String text, ParsedMaterial* materials, int64_t capacity, int64_t
 }
 
 // ---------------------------------------------------------------------------
-// OBJ: the counting pass sizes every array of the build exactly (or by a
-// safe bound), so the build pass never grows anything.
+// OBJ: one pass over the text; every array grows as it fills.
 
 enum LineKind : uint8_t { LINE_OTHER, LINE_V, LINE_VT, LINE_VN, LINE_F, LINE_O, LINE_MTLLIB, LINE_USEMTL };
 
@@ -298,27 +454,6 @@ static inline LineKind classify(Line* line) {
         return LINE_OTHER;
     }
 }
-
-// Corner fields of a face line, up to a comment.
-static int64_t count_corner_fields(Line line) {
-    int64_t count = 0;
-    while (true) {
-        skip_blanks(&line);
-        if (at_field_end(line)) return count;
-        count++;
-        while (line.at < line.end && !is_blank(*line.at) && *line.at != '#') line.at++;
-    }
-}
-
-struct ObjCounts {
-    int64_t positions, uvs, normals;
-    int64_t corners;          // corner fields of faces with three or more
-    int64_t triangles;
-    int64_t max_corners;      // widest face
-    int64_t usemtl_lines;
-    int64_t library_bytes;    // library files to read into the arena
-    int64_t material_bound;   // upper bound on "newmtl" lines over all libraries
-};
 
 static String directory_of(String path) {
     int64_t cut = -1;
@@ -386,68 +521,6 @@ struct BuildOptions {
     String library_text;
 };
 
-static void obj_count(String text, const BuildOptions& options, ObjCounts* counts) {
-    *counts = ObjCounts{};
-    const uint8_t* cursor = text.data;
-    const uint8_t* end = text.data + text.length;
-    Line line;
-    while (next_line(&cursor, end, &line)) {
-        switch (classify(&line)) {
-        case LINE_V: counts->positions++; break;
-        case LINE_VT: counts->uvs++; break;
-        case LINE_VN: counts->normals++; break;
-        case LINE_F: {
-            int64_t corners = count_corner_fields(line);
-            if (corners >= 3) {
-                counts->corners += corners;
-                counts->triangles += corners - 2;
-                if (corners > counts->max_corners) counts->max_corners = corners;
-            }
-            break;
-        }
-        case LINE_USEMTL: counts->usemtl_lines++; break;
-        case LINE_MTLLIB:
-            // "newmtl x" and its line feed take at least eight bytes.
-            if (options.read_libraries) {
-                libraries_visit(rest_as_name(line), options.directory, [counts](String, FileHandle* file) {
-                    int64_t size = file ? file_size(*file) : 0;
-                    if (size < 0) size = 0;
-                    if (file) counts->library_bytes += size + 16;
-                    counts->material_bound += size / 8 + 1;
-                });
-            } else {
-                counts->material_bound += options.library_text.length / 8 + 1;
-            }
-            break;
-        default: break;
-        }
-    }
-}
-
-// Bytes the build pass needs beyond the OBJ text; -1 when the model is too
-// large to address with 32-bit vertex numbers and range fields.
-static int64_t build_bytes(const ObjCounts& c) {
-    if (c.corners >= (int64_t)UINT32_MAX || c.triangles * 3 >= (int64_t)UINT32_MAX) return -1;
-    int64_t table_slots = 16;
-    while (table_slots < c.corners * 2) table_slots *= 2;
-    int64_t bytes = 0;
-    bytes += c.positions * (int64_t)sizeof(Vec3) + 16;
-    bytes += c.uvs * (int64_t)sizeof(Vec2) + 16;
-    bytes += c.triangles * 3 * 4 + 16;                       // indices
-    if (c.usemtl_lines >= 2) bytes += c.triangles * 3 * 4 + 16;   // regrouped indices
-    bytes += c.corners * 16 + 16;                            // merged corner keys
-    bytes += table_slots * 8 + 16;                           // hash table
-    bytes += c.corners * (int64_t)sizeof(MeshVertex) + 16;   // vertices
-    bytes += c.max_corners * 16 + 16;                        // one face's corners
-    bytes += (c.usemtl_lines + 1) * 48 + 16;                 // material runs
-    bytes += c.library_bytes;
-    bytes += c.material_bound * (int64_t)(sizeof(ParsedMaterial) + sizeof(MaterialRange) + 8) + 64;
-    return bytes + 4096;
-}
-
-// ---------------------------------------------------------------------------
-// OBJ build pass
-
 struct CornerKey {             // the four values that make a vertex distinct
     uint32_t position, normal, uv, material;
 };
@@ -456,6 +529,24 @@ struct MaterialRun {
     int32_t material;
     uint32_t first_index, index_count;
     uint32_t first_vertex, vertex_count;
+};
+
+// The spans of one build (ScratchArena::spans).
+enum : int32_t {
+    SPAN_TEXT,        // the file's text, read in blocks
+    SPAN_POSITIONS,
+    SPAN_UVS,
+    SPAN_INDICES,
+    SPAN_KEYS,        // one per vertex
+    SPAN_TABLE,
+    SPAN_FACE,
+    SPAN_RUNS,
+    SPAN_MATERIALS,
+    SPAN_RANGES,
+    SPAN_CONSOLE,
+    SPAN_GROUPED,     // indices regrouped by material
+    SPAN_VERTICES,
+    SPAN_HEADS,       // first vertex of each position
 };
 
 static inline uint64_t corner_hash(const CornerKey& key) {
@@ -472,54 +563,136 @@ static inline bool key_equal(const CornerKey& a, const CornerKey& b) {
     return a.position == b.position && a.normal == b.normal && a.uv == b.uv && a.material == b.material;
 }
 
+static constexpr uint32_t INDEX_NONE = UINT32_MAX;         // no texture coordinate or normal
+static constexpr uint32_t INDEX_INVALID = UINT32_MAX - 1;  // out of range
+static constexpr int64_t INDEX_LIMIT = UINT32_MAX - 2;     // no list is ever this long
+
+// An index is valid when it is below the final length of its list. The
+// first pass does not know the final lengths, so it takes every index below
+// INDEX_LIMIT and remembers the highest; only a file whose highest index
+// turns out past its list is read a second time with the lengths known
+// (forward references that are in range need no second pass).
+struct IndexLimits {
+    int64_t positions, uvs, normals;
+};
+
+struct BuildState {
+    ScratchArena* arena;
+    BuildOptions options;
+    IndexLimits limits;
+    int64_t highest_position, highest_uv, highest_normal;   // largest index taken + 1
+    Vec3* positions;
+    int64_t position_count, position_capacity;
+    Vec2* uvs;
+    int64_t uv_count, uv_capacity;
+    int64_t normal_count;
+    uint32_t* indices;
+    int64_t index_count, index_capacity;
+    CornerKey* keys;             // one per vertex, in vertex order
+    int64_t vertex_count, key_capacity;
+    // Most positions make one vertex: the first vertex of each position is
+    // found through `heads` without hashing; only the others (seams) go into
+    // the table. A position past the heads' reach (a far forward reference)
+    // puts its vertex in the table, and from then on an empty head is
+    // checked against the table too.
+    uint32_t* heads;
+    int64_t head_count, head_capacity;
+    bool table_has_uncovered;
+    uint64_t* table;             // high half: hash bits, low half: vertex + 1
+    int64_t table_count;
+    uint64_t table_mask;         // slots - 1 (a power of two)
+    uint32_t position_shift;     // local placement: slot = position << shift, plus a little
+    bool scattered;              // placement by the whole hash
+    CornerKey* face;             // corners of the face being read
+    int64_t face_capacity;
+    MaterialRun* runs;
+    int64_t run_count, run_capacity;
+    ParsedMaterial* materials;
+    MaterialRange* ranges;
+    int64_t material_count, material_capacity, range_capacity;
+    int32_t current_material;
+    int64_t dropped_faces;
+    int64_t default_index_count;
+    uint8_t* console;            // messages, printed once the build is final
+    int64_t console_length, console_capacity;
+    bool failed;                 // the machine refused memory
+    bool too_large;              // past 32-bit vertex numbers or indices
+};
+
+// Makes room for `needed` elements in the array of span `slot`; the array
+// may move. False (and the build failed) when the memory is refused.
+template <typename T>
+static bool array_room(BuildState* s, int32_t slot, T** data, int64_t* capacity, int64_t needed) {
+    if (needed <= *capacity) return true;
+    if (s->failed || needed > INT64_MAX / 2 / (int64_t)sizeof(T) ||
+        !scratch_grow(s->arena, slot, needed * (int64_t)sizeof(T))) {
+        s->failed = true;
+        return false;
+    }
+    *data = reinterpret_cast<T*>(s->arena->spans[slot].base);
+    *capacity = s->arena->spans[slot].capacity / (int64_t)sizeof(T);
+    return true;
+}
+
+static void console_add(BuildState* s, String text) {
+    if (!array_room(s, SPAN_CONSOLE, &s->console, &s->console_capacity, s->console_length + text.length)) return;
+    if (text.length > 0) std::memcpy(s->console + s->console_length, text.data, (size_t)text.length);
+    s->console_length += text.length;
+}
+
 // Reads one index field; false when it is not a number. An index in the
 // file is 1-based, or negative: relative to the end of the list so far.
-static inline bool read_index(const uint8_t** at, const uint8_t* end, int64_t so_far, int64_t total, uint32_t* out) {
+static inline bool read_index(const uint8_t** at, const uint8_t* end, int64_t so_far, int64_t limit, int64_t* highest,
+                              uint32_t* out) {
     const uint8_t* p = *at;
     bool negative = false;
     if (p < end && (*p == '-' || *p == '+')) {
         negative = *p == '-';
         p++;
     }
-    if (p >= end || (unsigned)(*p - '0') > 9) return false;
-    int64_t value = 0;
-    while (p < end && (unsigned)(*p - '0') <= 9) {
-        if (value < ((int64_t)1 << 40)) value = value * 10 + (*p - '0');
-        p++;
+    uint64_t digits = 0;
+    int64_t count = digit_run(p, end, &digits);
+    if (count == 0) return false;
+    int64_t value = (int64_t)digits;
+    if (count > 12) {
+        // Past 2^40 the value only has to stay out of every list's range.
+        value = 0;
+        for (int64_t i = 0; i < count; i++)
+            if (value < ((int64_t)1 << 40)) value = value * 10 + (p[i] - '0');
     }
+    p += count;
     *at = p;
     int64_t index = negative ? so_far - value : value - 1;
-    // Index 0 and anything outside the list are invalid; the face is dropped.
-    if (value == 0 || index < 0 || index >= total) *out = UINT32_MAX - 1;
-    else *out = (uint32_t)index;
+    if (value == 0 || index < 0 || index >= limit) {
+        *out = INDEX_INVALID;
+    } else {
+        *out = (uint32_t)index;
+        if (index >= *highest) *highest = index + 1;
+    }
     return true;
 }
-
-static constexpr uint32_t INDEX_NONE = UINT32_MAX;         // no texture coordinate or normal
-static constexpr uint32_t INDEX_INVALID = UINT32_MAX - 1;  // out of range
 
 // One corner field "p", "p/t", "p//n" or "p/t/n". False when malformed or
 // when the position is out of range. Real files name normals they never
 // define (or whose "vn" lines were commented out); normals are not drawn, so
 // such a normal is ignored, and a texture coordinate out of range reads as
 // (0, 0), rather than losing the face.
-static bool read_corner(Line* line, const ObjCounts& totals, int64_t positions, int64_t uvs, int64_t normals,
-                        CornerKey* key) {
+static inline bool read_corner(BuildState* s, Line* line, CornerKey* key) {
     const uint8_t* p = line->at;
     const uint8_t* end = line->end;
     key->uv = INDEX_NONE;
     key->normal = INDEX_NONE;
-    bool ok = read_index(&p, end, positions, totals.positions, &key->position);
+    bool ok = read_index(&p, end, s->position_count, s->limits.positions, &s->highest_position, &key->position);
     if (ok && p < end && *p == '/') {
         p++;
         if (p < end && *p == '/') {
             p++;
-            ok = read_index(&p, end, normals, totals.normals, &key->normal);
+            ok = read_index(&p, end, s->normal_count, s->limits.normals, &s->highest_normal, &key->normal);
         } else {
-            ok = read_index(&p, end, uvs, totals.uvs, &key->uv);
+            ok = read_index(&p, end, s->uv_count, s->limits.uvs, &s->highest_uv, &key->uv);
             if (ok && p < end && *p == '/') {
                 p++;
-                ok = read_index(&p, end, normals, totals.normals, &key->normal);
+                ok = read_index(&p, end, s->normal_count, s->limits.normals, &s->highest_normal, &key->normal);
             }
         }
     }
@@ -532,32 +705,6 @@ static bool read_corner(Line* line, const ObjCounts& totals, int64_t positions, 
     return ok && key->position != INDEX_INVALID;
 }
 
-struct BuildState {
-    ScratchArena* arena;
-    ObjCounts totals;
-    Vec3* positions;
-    Vec2* uvs;
-    int64_t position_count, uv_count, normal_count;
-    uint32_t* indices;
-    int64_t index_count, index_capacity;
-    CornerKey* keys;             // one per vertex, in vertex order
-    int64_t vertex_count, key_capacity;
-    uint64_t* table;             // high half: hash bits, low half: vertex + 1
-    uint64_t table_mask;         // slots in use - 1 (a power of two)
-    int64_t table_limit;         // slots reserved: the table grows in place
-    uint32_t position_shift;     // local placement: slot = position << shift, plus a little
-    bool scattered;              // placement by the whole hash
-    CornerKey* face;             // corners of the face being read
-    MaterialRun* runs;
-    int64_t run_count, run_capacity;
-    ParsedMaterial* materials;
-    MaterialRange* ranges;
-    int64_t material_count, material_capacity;
-    int32_t current_material;
-    int64_t dropped_faces;
-    int64_t default_index_count;
-};
-
 // Where a key's probe starts. Real meshes name positions in runs, so keys
 // are first placed by their position index (neighbouring positions share
 // cache lines); a file that piles many keys onto few positions makes long
@@ -567,24 +714,54 @@ static inline uint64_t home_slot(const BuildState* s, const CornerKey& key, uint
     return (((uint64_t)key.position << s->position_shift) + (hash & 3)) & s->table_mask;
 }
 
-static void table_rebuild(BuildState* s, int64_t slots) {
+static inline bool is_head(const BuildState* s, uint32_t vertex) {
+    uint32_t position = s->keys[vertex].position;
+    return position < s->head_count && s->heads[position] == vertex;
+}
+
+// Sizes the table to `slots` (a power of two) and enters every vertex that
+// is not the head of its position again.
+static bool table_rebuild(BuildState* s, int64_t slots) {
+    if (!scratch_grow(s->arena, SPAN_TABLE, slots * (int64_t)sizeof(uint64_t))) {
+        s->failed = true;
+        return false;
+    }
+    s->table = reinterpret_cast<uint64_t*>(s->arena->spans[SPAN_TABLE].base);
     s->table_mask = (uint64_t)slots - 1;
     s->position_shift = 0;
-    while (s->totals.positions > 0 && ((int64_t)s->totals.positions << (s->position_shift + 1)) <= slots)
-        s->position_shift++;
+    while (s->position_count > 0 && (s->position_count << (s->position_shift + 1)) <= slots) s->position_shift++;
     std::memset(s->table, 0, (size_t)slots * sizeof(uint64_t));
     for (int64_t vertex = 0; vertex < s->vertex_count; vertex++) {
+        if (is_head(s, (uint32_t)vertex)) continue;
         const CornerKey& key = s->keys[vertex];
         uint64_t h = corner_hash(key);
         uint64_t at = home_slot(s, key, h);
         while (s->table[at] != 0) at = (at + 1) & s->table_mask;
         s->table[at] = (h & 0xFFFFFFFF00000000ull) | (uint64_t)(vertex + 1);
     }
+    return true;
 }
 
 static constexpr int64_t LOCAL_PROBE_LIMIT = 48;
 
+// The vertex number of a corner: an earlier vertex with the same four
+// values, else a new one. The caller has made room for one more key and
+// table entry, and has extended the heads over the corner's position where
+// that is allowed.
 static inline uint32_t vertex_for(BuildState* s, const CornerKey& key) {
+    uint32_t position = key.position;
+    bool covered = position < s->head_count;
+    if (covered) {
+        uint32_t head = s->heads[position];
+        if (head != INDEX_NONE) {
+            if (key_equal(s->keys[head], key)) return head;
+        } else if (!s->table_has_uncovered) {
+            uint32_t vertex = (uint32_t)s->vertex_count++;
+            s->keys[vertex] = key;
+            s->heads[position] = vertex;
+            return vertex;
+        }
+    }
     uint64_t h = corner_hash(key);
     uint64_t tag = h & 0xFFFFFFFF00000000ull;
     uint64_t at = home_slot(s, key, h);
@@ -599,45 +776,73 @@ static inline uint32_t vertex_for(BuildState* s, const CornerKey& key) {
         at = (at + 1) & s->table_mask;
         if (++probes > LOCAL_PROBE_LIMIT && !s->scattered) {
             s->scattered = true;
-            table_rebuild(s, (int64_t)s->table_mask + 1);
+            table_rebuild(s, (int64_t)s->table_mask + 1);   // same size: cannot fail
             return vertex_for(s, key);
         }
     }
     uint32_t vertex = (uint32_t)s->vertex_count++;
     s->keys[vertex] = key;
+    if (covered && s->heads[position] == INDEX_NONE) {
+        s->heads[position] = vertex;
+        return vertex;
+    }
     s->table[at] = tag | (uint64_t)(vertex + 1);
-    // Keep the table at most half full; it doubles inside its reserve.
-    int64_t slots = (int64_t)s->table_mask + 1;
-    if (s->vertex_count * 2 > slots && slots * 2 <= s->table_limit) table_rebuild(s, slots * 2);
+    s->table_count++;
+    if (!covered) s->table_has_uncovered = true;
     return vertex;
 }
 
+// Heads reach every position read so far and a little past it (forward
+// references); an absurd index stays out, so it cannot claim memory.
+static bool heads_extend(BuildState* s, int64_t position) {
+    if (position < s->head_count || position >= s->position_count + ((int64_t)1 << 20)) return true;
+    int64_t count = position + 1;
+    if (!array_room(s, SPAN_HEADS, &s->heads, &s->head_capacity, count)) return false;
+    std::memset(s->heads + s->head_count, 0xFF, (size_t)(count - s->head_count) * sizeof(uint32_t));
+    s->head_count = count;
+    return true;
+}
+
 static void emit_face(BuildState* s, int64_t corner_count) {
+    int64_t more_indices = (corner_count - 2) * 3;
+    if (s->vertex_count + corner_count >= INDEX_LIMIT || s->index_count + more_indices >= INDEX_LIMIT) {
+        s->too_large = true;
+        return;
+    }
+    if (!array_room(s, SPAN_INDICES, &s->indices, &s->index_capacity, s->index_count + more_indices) ||
+        !array_room(s, SPAN_KEYS, &s->keys, &s->key_capacity, s->vertex_count + corner_count))
+        return;
+    uint32_t highest = 0;
+    for (int64_t i = 0; i < corner_count; i++) highest = s->face[i].position > highest ? s->face[i].position : highest;
+    if (!heads_extend(s, highest)) return;
+    // Keep the table at most half full, counting this face's corners.
+    int64_t slots = s->table ? (int64_t)s->table_mask + 1 : 0;
+    if ((s->table_count + corner_count) * 2 > slots) {
+        int64_t wanted = slots > 0 ? slots : 1024;
+        while (wanted < (s->table_count + corner_count) * 2) wanted *= 2;
+        if (!table_rebuild(s, wanted)) return;
+    }
     int32_t material = s->current_material;
     if (s->run_count == 0 || s->runs[s->run_count - 1].material != material) {
-        if (s->run_count >= s->run_capacity) {
-            s->dropped_faces++;   // cannot happen: runs start only at "usemtl"
-            return;
-        }
-        s->runs[s->run_count++] =
-            MaterialRun{material, (uint32_t)s->index_count, 0, (uint32_t)s->vertex_count, 0};
+        if (!array_room(s, SPAN_RUNS, &s->runs, &s->run_capacity, s->run_count + 1)) return;
+        s->runs[s->run_count++] = MaterialRun{material, (uint32_t)s->index_count, 0, (uint32_t)s->vertex_count, 0};
     }
     MaterialRun* run = &s->runs[s->run_count - 1];
-    uint32_t vertices[3];
     for (int64_t i = 0; i < corner_count; i++) s->face[i].material = (uint32_t)material;
     // Fan around the first corner; each corner is merged in file order,
     // which is the order of first use in the triangle list as well.
     uint32_t first = vertex_for(s, s->face[0]);
     uint32_t previous = vertex_for(s, s->face[1]);
+    uint32_t* out = s->indices + s->index_count;
     for (int64_t i = 2; i < corner_count; i++) {
         uint32_t next = vertex_for(s, s->face[i]);
-        vertices[0] = first;
-        vertices[1] = previous;
-        vertices[2] = next;
-        std::memcpy(s->indices + s->index_count, vertices, sizeof(vertices));
-        s->index_count += 3;
+        out[0] = first;
+        out[1] = previous;
+        out[2] = next;
+        out += 3;
         previous = next;
     }
+    s->index_count += more_indices;
     run->index_count = (uint32_t)(s->index_count - run->first_index);
     run->vertex_count = (uint32_t)(s->vertex_count - run->first_vertex);
 }
@@ -648,18 +853,11 @@ static void read_face(BuildState* s, Line line) {
     while (true) {
         skip_blanks(&line);
         if (at_field_end(line)) break;
-        if (count >= s->totals.max_corners) {
-            valid = false;
-            break;
-        }
-        if (!read_corner(&line, s->totals, s->position_count, s->uv_count, s->normal_count, &s->face[count])) valid = false;
+        if (count >= s->face_capacity && !array_room(s, SPAN_FACE, &s->face, &s->face_capacity, count + 1)) return;
+        if (!read_corner(s, &line, &s->face[count])) valid = false;
         count++;
     }
     if (count < 3 || !valid) {
-        s->dropped_faces++;
-        return;
-    }
-    if (s->index_count + (count - 2) * 3 > s->index_capacity || s->vertex_count + count > s->key_capacity) {
         s->dropped_faces++;
         return;
     }
@@ -667,28 +865,42 @@ static void read_face(BuildState* s, Line line) {
 }
 
 static void library_parse(BuildState* s, String text) {
+    int64_t count = mtl_count_materials(text);
+    int64_t needed = s->material_count + count;
+    if (!array_room(s, SPAN_MATERIALS, &s->materials, &s->material_capacity, needed) ||
+        !array_room(s, SPAN_RANGES, &s->ranges, &s->range_capacity, needed))
+        return;
     int64_t before = s->material_count;
-    mtl_parse(text, s->materials, s->material_capacity, &s->material_count);
+    mtl_parse(text, s->materials, needed, &s->material_count);
     for (int64_t i = before; i < s->material_count; i++) {
         s->ranges[i] = MaterialRange{};
         s->ranges[i].material_name = s->materials[i].name;
     }
 }
 
-static void read_libraries(BuildState* s, String rest, const BuildOptions& options) {
+static void read_libraries(BuildState* s, String rest) {
+    const BuildOptions& options = s->options;
     if (!options.read_libraries) {
         library_parse(s, options.library_text);
         return;
     }
     libraries_visit(rest, options.directory, [s, &options](String name, FileHandle* file) {
         if (!file) {
-            format_print(S("failed to load material: %. (path %.)\n"),
-                         {fmt_string(name), fmt_string(options.directory)});
+            console_add(s, S("failed to load material: "));
+            console_add(s, name);
+            console_add(s, S(" (path "));
+            console_add(s, options.directory);
+            console_add(s, S(")\n"));
             return;
         }
+        // The materials' names are views into this text: it never moves.
         String text{nullptr, 0};
         int64_t size = file_size(*file);
         uint8_t* bytes = size > 0 ? static_cast<uint8_t*>(scratch_alloc(s->arena, size)) : nullptr;
+        if (size > 0 && !bytes) {
+            s->failed = true;
+            return;
+        }
         if (bytes && file_read(*file, size, bytes) == size) text = String{bytes, size};
         library_parse(s, text);
     });
@@ -702,30 +914,55 @@ static void use_material(BuildState* s, String name) {
             return;
         }
     }
-    format_print(S("failed to find material %.\n"), {fmt_string(name)});
+    console_add(s, S("failed to find material "));
+    console_add(s, name);
+    console_add(s, S("\n"));
 }
 
-static void obj_read(BuildState* s, String text, const BuildOptions& options) {
+// The text is read in blocks, so a name that must outlive its line is
+// copied. A run of "o" lines under one material reuses the copy's room.
+static void name_object(BuildState* s, String name) {
+    MaterialRange* range = &s->ranges[s->current_material];
+    ScratchArena* arena = s->arena;
+    if (range->object_name.length > 0 && arena->bump_count > 0) {
+        const ScratchSpan& block = arena->bump[arena->bump_count - 1];
+        if (range->object_name.data + range->object_name.length == block.base + arena->bump_used)
+            arena->bump_used = range->object_name.data - block.base;
+    }
+    uint8_t* copy = name.length > 0 ? static_cast<uint8_t*>(scratch_alloc(arena, name.length)) : nullptr;
+    if (name.length > 0 && !copy) {
+        s->failed = true;
+        return;
+    }
+    if (copy) std::memcpy(copy, name.data, (size_t)name.length);
+    range->object_name = String{copy, name.length};
+}
+
+// Whole lines of the OBJ text (the last one may lack its line feed).
+static void obj_read(BuildState* s, String text) {
     const uint8_t* cursor = text.data;
     const uint8_t* end = text.data + text.length;
     Line line;
-    while (next_line(&cursor, end, &line)) {
+    while (!s->failed && !s->too_large && next_line(&cursor, end, &line)) {
         switch (classify(&line)) {
         case LINE_V: {
+            if (s->position_count == s->position_capacity &&
+                !array_room(s, SPAN_POSITIONS, &s->positions, &s->position_capacity, s->position_count + 1))
+                return;
             bool present;
-            Vec3 p;
-            p.x = (float)read_float(&line, &present);
-            p.y = (float)read_float(&line, &present);
-            p.z = (float)read_float(&line, &present);
-            if (s->position_count < s->totals.positions) s->positions[s->position_count++] = p;
+            Vec3& p = s->positions[s->position_count++];
+            p.x = (float)read_decimal(&line, &present);
+            p.y = (float)read_decimal(&line, &present);
+            p.z = (float)read_decimal(&line, &present);
             break;
         }
         case LINE_VT: {
+            if (s->uv_count == s->uv_capacity && !array_room(s, SPAN_UVS, &s->uvs, &s->uv_capacity, s->uv_count + 1))
+                return;
             bool present;
-            Vec2 t;
-            t.x = (float)read_float(&line, &present);
-            t.y = (float)read_float(&line, &present);
-            if (s->uv_count < s->totals.uvs) s->uvs[s->uv_count++] = t;
+            Vec2& t = s->uvs[s->uv_count++];
+            t.x = (float)read_decimal(&line, &present);
+            t.y = (float)read_decimal(&line, &present);
             break;
         }
         case LINE_VN:
@@ -734,12 +971,42 @@ static void obj_read(BuildState* s, String text, const BuildOptions& options) {
             break;
         case LINE_F: read_face(s, line); break;
         case LINE_O:
-            if (s->current_material >= 0) s->ranges[s->current_material].object_name = rest_as_name(line);
+            if (s->current_material >= 0) name_object(s, rest_as_name(line));
             break;
-        case LINE_MTLLIB: read_libraries(s, rest_as_name(line), options); break;
+        case LINE_MTLLIB: read_libraries(s, rest_as_name(line)); break;
         case LINE_USEMTL: use_material(s, rest_as_name(line)); break;
         default: break;
         }
+    }
+}
+
+static constexpr int64_t READ_BLOCK = 256 << 10;
+
+// The file in blocks that stay in the cache, each parsed up to its last
+// line feed; the unfinished line moves to the front for the next block.
+static void obj_read_file(BuildState* s, FileHandle file) {
+    ScratchArena* arena = s->arena;
+    int64_t kept = 0;
+    while (!s->failed && !s->too_large) {
+        int64_t capacity = arena->spans[SPAN_TEXT].capacity;
+        if (capacity - kept < READ_BLOCK && !scratch_grow(arena, SPAN_TEXT, kept + READ_BLOCK)) {
+            s->failed = true;
+            return;
+        }
+        uint8_t* base = arena->spans[SPAN_TEXT].base;
+        int64_t room = arena->spans[SPAN_TEXT].capacity - kept;
+        int64_t got = file_read(file, room, base + kept);
+        if (got < 0) got = 0;
+        int64_t filled = kept + got;
+        if (got < room) {   // the end of the file
+            obj_read(s, String{base, filled});
+            return;
+        }
+        const uint8_t* feed = static_cast<const uint8_t*>(memrchr(base, '\n', (size_t)filled));
+        int64_t whole = feed ? feed + 1 - base : 0;
+        if (whole > 0) obj_read(s, String{base, whole});
+        kept = filled - whole;
+        if (kept > 0 && whole > 0) std::memmove(base, base + whole, (size_t)kept);
     }
 }
 
@@ -752,7 +1019,7 @@ static void obj_read(BuildState* s, String text, const BuildOptions& options) {
 
 static bool build_ranges(BuildState* s) {
     bool regroup = false;
-    int64_t* seen = scratch_array<int64_t>(s->arena, s->material_count + 1);
+    int64_t* seen = static_cast<int64_t*>(scratch_alloc(s->arena, (s->material_count + 1) * (int64_t)sizeof(int64_t)));
     if (!seen) return false;
     std::memset(seen, 0, (size_t)(s->material_count + 1) * sizeof(int64_t));
     for (int64_t r = 0; r < s->run_count; r++) {
@@ -773,8 +1040,9 @@ static bool build_ranges(BuildState* s) {
         }
         return true;
     }
-    uint32_t* grouped = scratch_array<uint32_t>(s->arena, s->index_count);
-    if (!grouped && s->index_count > 0) return false;
+    uint32_t* grouped = nullptr;
+    int64_t grouped_capacity = 0;
+    if (!array_room(s, SPAN_GROUPED, &grouped, &grouped_capacity, s->index_count > 0 ? s->index_count : 1)) return false;
     int64_t out = 0;
     for (int32_t m = -1; m < (int32_t)s->material_count; m++) {
         int64_t start = out;
@@ -803,51 +1071,69 @@ static bool build_ranges(BuildState* s) {
 // ---------------------------------------------------------------------------
 // Build
 
-static bool build_into(MeshBuild* build, ScratchArena* arena, String text, const ObjCounts& counts,
-                       const BuildOptions& options) {
-    BuildState s{};
-    s.arena = arena;
-    s.totals = counts;
-    int64_t table_slots = 16;
-    while (table_slots < counts.corners * 2) table_slots *= 2;
-    s.positions = scratch_array<Vec3>(arena, counts.positions);
-    s.uvs = scratch_array<Vec2>(arena, counts.uvs);
-    s.index_capacity = counts.triangles * 3;
-    s.indices = scratch_array<uint32_t>(arena, s.index_capacity);
-    s.key_capacity = counts.corners;
-    s.keys = scratch_array<CornerKey>(arena, s.key_capacity);
-    s.table = scratch_array<uint64_t>(arena, table_slots);
-    s.table_limit = table_slots;
-    s.face = scratch_array<CornerKey>(arena, counts.max_corners);
-    s.run_capacity = counts.usemtl_lines + 1;
-    s.runs = scratch_array<MaterialRun>(arena, s.run_capacity);
-    s.material_capacity = counts.material_bound;
-    s.materials = scratch_array<ParsedMaterial>(arena, s.material_capacity);
-    s.ranges = scratch_array<MaterialRange>(arena, s.material_capacity);
-    s.current_material = -1;
-    if (!s.positions || !s.uvs || !s.indices || !s.keys || !s.table || !s.face || !s.runs || !s.materials || !s.ranges)
+// Empties the state for a (first or second) pass; the spans keep their memory.
+static void build_start(BuildState* s, ScratchArena* arena, const BuildOptions& options, IndexLimits limits) {
+    BuildState fresh{};
+    fresh.arena = arena;
+    fresh.options = options;
+    fresh.limits = limits;
+    fresh.current_material = -1;
+    fresh.positions = s->positions;
+    fresh.position_capacity = s->position_capacity;
+    fresh.uvs = s->uvs;
+    fresh.uv_capacity = s->uv_capacity;
+    fresh.indices = s->indices;
+    fresh.index_capacity = s->index_capacity;
+    fresh.keys = s->keys;
+    fresh.key_capacity = s->key_capacity;
+    fresh.heads = s->heads;
+    fresh.head_capacity = s->head_capacity;
+    fresh.face = s->face;
+    fresh.face_capacity = s->face_capacity;
+    fresh.runs = s->runs;
+    fresh.run_capacity = s->run_capacity;
+    fresh.console = s->console;
+    fresh.console_capacity = s->console_capacity;
+    // Materials and ranges start over: the library texts are read again.
+    fresh.materials = s->materials;
+    fresh.ranges = s->ranges;
+    fresh.material_capacity = s->material_capacity;
+    fresh.range_capacity = s->range_capacity;
+    *s = fresh;
+}
+
+// True when an index taken in the first pass lies past its final list.
+static bool needs_second_pass(const BuildState* s) {
+    return s->highest_position > s->position_count || s->highest_uv > s->uv_count ||
+           s->highest_normal > s->normal_count;
+}
+
+static int64_t scratch_bytes(const ScratchArena* arena) {
+    int64_t total = arena->bytes_refused;
+    for (const ScratchSpan& span : arena->spans) total += span.capacity;
+    for (int32_t i = 0; i < arena->bump_count; i++) total += arena->bump[i].capacity;
+    return total;
+}
+
+// Ranges, then the vertices from the merged keys; the table, the heads and
+// the text are given back first.
+static bool build_finish(MeshBuild* build, BuildState* s) {
+    ScratchArena* arena = s->arena;
+    if (s->failed || s->too_large || !build_ranges(s)) return false;
+    scratch_drop(arena, SPAN_TABLE);
+    scratch_drop(arena, SPAN_HEADS);
+    scratch_drop(arena, SPAN_TEXT);
+    MeshVertex* vertices = nullptr;
+    int64_t vertex_capacity = 0;
+    if (!array_room(s, SPAN_VERTICES, &vertices, &vertex_capacity, s->vertex_count > 0 ? s->vertex_count : 1))
         return false;
-    // Most meshes have about as many vertices as positions or texture
-    // coordinates; start there and double when needed, touching only the
-    // part of the reserve in use.
-    int64_t start_slots = 1024;
-    int64_t expected = counts.positions > counts.uvs ? counts.positions : counts.uvs;
-    while (start_slots < expected * 2 && start_slots < table_slots) start_slots *= 2;
-    if (start_slots > table_slots) start_slots = table_slots;
-    table_rebuild(&s, start_slots);
-
-    obj_read(&s, text, options);
-    if (!build_ranges(&s)) return false;
-
-    MeshVertex* vertices = scratch_array<MeshVertex>(arena, s.vertex_count);
-    if (!vertices) return false;
     Vec3 low{0, 0, 0}, high{0, 0, 0};
-    for (int64_t i = 0; i < s.vertex_count; i++) {
-        const CornerKey& key = s.keys[i];
+    for (int64_t i = 0; i < s->vertex_count; i++) {
+        const CornerKey& key = s->keys[i];
         MeshVertex& v = vertices[i];
-        v.position = s.positions[key.position];
+        v.position = s->positions[key.position];
         v.color = Vec4{1, 1, 1, 1};
-        v.uv = key.uv == INDEX_NONE ? Vec2{0, 0} : s.uvs[key.uv];
+        v.uv = key.uv == INDEX_NONE ? Vec2{0, 0} : s->uvs[key.uv];
         if (v.position.x < low.x) low.x = v.position.x;
         if (v.position.y < low.y) low.y = v.position.y;
         if (v.position.z < low.z) low.z = v.position.z;
@@ -856,24 +1142,30 @@ static bool build_into(MeshBuild* build, ScratchArena* arena, String text, const
         if (v.position.z > high.z) high.z = v.position.z;
     }
     build->vertices = vertices;
-    build->vertex_count = s.vertex_count;
-    build->indices = s.indices;
-    build->index_count = s.index_count;
-    build->materials = s.materials;
-    build->ranges = s.ranges;
-    build->material_count = s.material_count;
+    build->vertex_count = s->vertex_count;
+    build->indices = s->indices;
+    build->index_count = s->index_count;
+    build->materials = s->materials;
+    build->ranges = s->ranges;
+    build->material_count = s->material_count;
     build->bounds_min = low;
     build->bounds_max = high;
-    build->dropped_faces = s.dropped_faces;
-    build->default_index_count = s.default_index_count;
+    build->dropped_faces = s->dropped_faces;
+    build->default_index_count = s->default_index_count;
     return true;
 }
 
-static void report_dropped(const MeshBuild* build, String path) {
+static void report(const BuildState* s, const MeshBuild* build, String path) {
+    if (s->console_length > 0) print(String{s->console, s->console_length});
     if (build->dropped_faces > 0) {
         format_print(S("skipped %. faces of %. (corner index out of range or fewer than three corners)\n"),
                      {fmt_int(build->dropped_faces), fmt_string(path)});
     }
+}
+
+static void report_failure(MeshBuild* build, const BuildState* s) {
+    build->out_of_memory = true;
+    build->bytes_needed = s->too_large ? -1 : scratch_bytes(s->arena);
 }
 
 bool mesh_build(MeshBuild* build, ScratchArena* arena, String text, String obj_path, bool read_libraries,
@@ -881,15 +1173,19 @@ bool mesh_build(MeshBuild* build, ScratchArena* arena, String text, String obj_p
     *build = MeshBuild{};
     *arena = ScratchArena{};
     BuildOptions options{directory_of(obj_path), read_libraries, library_text};
-    ObjCounts counts;
-    obj_count(text, options, &counts);
-    int64_t bytes = build_bytes(counts);
-    build->bytes_needed = bytes;
-    if (bytes < 0 || !scratch_create(arena, bytes) || !build_into(build, arena, text, counts, options)) {
-        build->out_of_memory = true;
+    BuildState s{};
+    build_start(&s, arena, options, IndexLimits{INDEX_LIMIT, INDEX_LIMIT, INDEX_LIMIT});
+    obj_read(&s, text);
+    if (!s.failed && !s.too_large && needs_second_pass(&s)) {
+        IndexLimits exact{s.position_count, s.uv_count, s.normal_count};
+        build_start(&s, arena, options, exact);
+        obj_read(&s, text);
+    }
+    if (!build_finish(build, &s)) {
+        report_failure(build, &s);
         return false;
     }
-    report_dropped(build, obj_path);
+    report(&s, build, obj_path);
     return true;
 }
 
@@ -901,30 +1197,27 @@ int32_t mesh_build_file(MeshBuild* build, ScratchArena* arena, String path) {
         file_close(file);
         return 1;
     }
-    int64_t size = file_size(file);
-    if (size < 0) size = 0;
-    // The file's bytes first; the block grows once the counting pass knows
-    // the model's size (the text is addressed by offset across the move).
-    if (!scratch_create(arena, size + 16) || (size > 0 && !scratch_alloc(arena, size))) {
-        file_close(file);
-        build->out_of_memory = true;
-        build->bytes_needed = size;
-        return 2;
-    }
-    int64_t got = size > 0 ? file_read(file, size, arena->base) : 0;
-    file_close(file);
-    if (got < 0) got = 0;
     BuildOptions options{directory_of(path), true, String{nullptr, 0}};
-    ObjCounts counts;
-    obj_count(String{arena->base, got}, options, &counts);
-    int64_t bytes = build_bytes(counts);
-    build->bytes_needed = bytes < 0 ? -1 : size + bytes;
-    if (bytes < 0 || !scratch_resize(arena, size + bytes) ||
-        !build_into(build, arena, String{arena->base, got}, counts, options)) {
-        build->out_of_memory = true;
+    BuildState s{};
+    build_start(&s, arena, options, IndexLimits{INDEX_LIMIT, INDEX_LIMIT, INDEX_LIMIT});
+    obj_read_file(&s, file);
+    file_close(file);
+    if (!s.failed && !s.too_large && needs_second_pass(&s)) {
+        IndexLimits exact{s.position_count, s.uv_count, s.normal_count};
+        build_start(&s, arena, options, exact);
+        file = file_open(&path, FILE_READ);
+        if (file_failed(file)) {
+            file_close(file);
+            return 1;
+        }
+        obj_read_file(&s, file);
+        file_close(file);
+    }
+    if (!build_finish(build, &s)) {
+        report_failure(build, &s);
         return 2;
     }
-    report_dropped(build, path);
+    report(&s, build, path);
     return 0;
 }
 

@@ -8,20 +8,22 @@
 #include "assets/assets.h"
 #include "core/containers.h"
 
-// One block of scratch memory for one import, with bump allocation; the
-// whole block goes back in one call. Sized to the job, so a model far larger
-// than the frame pool can be read.
-struct ScratchArena {
+// The scratch memory of one import: the growing arrays of the build, each
+// in a span of its own, and bump blocks for library texts and names. Freed
+// whole by scratch_release; a cleared record holds nothing.
+struct ScratchSpan {
     uint8_t* base;
     int64_t capacity;
-    int64_t used;
+};
+enum : int32_t { SCRATCH_SPANS = 16, SCRATCH_BUMP_BLOCKS = 64 };
+struct ScratchArena {
+    ScratchSpan spans[SCRATCH_SPANS];
+    ScratchSpan bump[SCRATCH_BUMP_BLOCKS];
+    int32_t bump_count;
+    int64_t bump_used;        // in the last bump block
+    int64_t bytes_refused;    // the last request the machine refused
 };
 
-bool scratch_create(ScratchArena* arena, int64_t capacity);
-// Changes the capacity; the block may move, so only call it while the caller
-// holds offsets, not pointers, into it.
-bool scratch_resize(ScratchArena* arena, int64_t capacity);
-void* scratch_alloc(ScratchArena* arena, int64_t size);   // 16-byte aligned, null when full
 void scratch_release(ScratchArena* arena);
 
 // A material as the MTL file describes it. Colors already carry the 2.2
@@ -65,12 +67,12 @@ struct MeshBuild {
 // "mtllib"; with `read_libraries` false no file is touched ("mtllib" lines
 // then use `library_text`, when not empty, as every library's content).
 // Messages ("failed to load material: ", "failed to find material ") go to
-// the console. The arena is created here and sized to the model; the caller
-// releases it. False only when memory ran out.
+// the console. The arena is filled here; the caller releases it. False only
+// when memory ran out.
 bool mesh_build(MeshBuild* build, ScratchArena* arena, String text, String obj_path, bool read_libraries,
                 String library_text = String{nullptr, 0});
 
-// Reads the OBJ file into a fresh arena and builds it (the file's bytes sit
-// at the start of the arena). Returns 0 when done, 1 when the file cannot be
-// opened, 2 when memory ran out.
+// Reads the OBJ file in blocks and builds it in the arena. Returns 0 when
+// done, 1 when the file cannot be opened, 2 when memory ran out (or the model
+// is past 32-bit vertex numbers: bytes_needed is then -1).
 int32_t mesh_build_file(MeshBuild* build, ScratchArena* arena, String path);

@@ -1,49 +1,77 @@
-// Import speed of large OBJ files: a generated grid of quads with positions,
-// texture coordinates, normals and a few materials, at several sizes (the
-// largest over a million triangles, about 100 MB). Reports MB/s, the peak
-// memory around one import and, for scale, one plain fread of the same file.
+// Import speed of large OBJ files, as ratios against references run in the
+// same process (the machine is shared, so only ratios mean anything):
+// one fread of the file, and a widely used library's whole-file loader when
+// it was found at configure time. Two generated files of about 100 MB (a
+// sheet of quads with positions, texture coordinates and normals, and one
+// with positions only), then the sheet at growing sizes to show the time
+// grows linearly. Also the resident-memory peak of one import against the
+// file size.
+//   mesh_import_bench [rounds=5] [--benchmark_filter=...]  (the filter runs
+//   the per-size Google Benchmark cases instead)
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
 #include <string>
+#include <vector>
+
+#if TARNISK_HAVE_TINYOBJ
+#include <tiny_obj_loader.h>
+#endif
 
 #include "assets/mesh.h"
 #include "core/memory.h"
 
-static std::string bench_path(int grid) { return "/tmp/tarnisk_bench_grid_" + std::to_string(grid) + ".obj"; }
+namespace {
 
-// A grid x grid sheet of quads, four materials in bands, written once.
-static int64_t write_grid(int grid) {
-    std::string path = bench_path(grid);
-    std::string mtl_path = "/tmp/tarnisk_bench_grid.mtl";
-    if (FILE* mtl = std::fopen(mtl_path.c_str(), "wb")) {
+struct Sheet {
+    int grid;
+    bool uvs_and_normals;
+};
+
+std::string sheet_path(Sheet s) {
+    return "/tmp/tarnisk_bench_" + std::string(s.uvs_and_normals ? "ptn_" : "p_") + std::to_string(s.grid) + ".obj";
+}
+
+// A grid x grid sheet of quads in four material bands, written once.
+int64_t write_sheet(Sheet s) {
+    std::string path = sheet_path(s);
+    if (FILE* mtl = std::fopen("/tmp/tarnisk_bench_grid.mtl", "wb")) {
         std::fputs("newmtl red\nKd 1 0 0\nnewmtl green\nKd 0 1 0\nnewmtl blue\nKd 0 0 1\nnewmtl white\nKd 1 1 1\n", mtl);
         std::fclose(mtl);
     }
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return 0;
-    std::fprintf(file, "# generated grid %d x %d\nmtllib tarnisk_bench_grid.mtl\no sheet\n", grid, grid);
-    int points = grid + 1;
+    std::fprintf(file, "# generated sheet %d x %d\nmtllib tarnisk_bench_grid.mtl\no sheet\n", s.grid, s.grid);
+    int points = s.grid + 1;
     for (int y = 0; y < points; y++) {
         for (int x = 0; x < points; x++) {
             double h = 0.25 * std::sin(x * 0.05) * std::cos(y * 0.07);
             std::fprintf(file, "v %.6f %.6f %.6f\n", x * 0.01 - 4.0, y * 0.01 - 4.0, h);
         }
     }
-    for (int y = 0; y < points; y++)
-        for (int x = 0; x < points; x++) std::fprintf(file, "vt %.6f %.6f\n", (double)x / grid, (double)y / grid);
-    for (int y = 0; y < points; y++)
-        for (int x = 0; x < points; x++) std::fprintf(file, "vn %.6f %.6f %.6f\n", 0.01 * x / grid, 0.01 * y / grid, 0.99995);
+    if (s.uvs_and_normals) {
+        for (int y = 0; y < points; y++)
+            for (int x = 0; x < points; x++)
+                std::fprintf(file, "vt %.6f %.6f\n", (double)x / s.grid, (double)y / s.grid);
+        for (int y = 0; y < points; y++)
+            for (int x = 0; x < points; x++)
+                std::fprintf(file, "vn %.6f %.6f %.6f\n", 0.01 * x / s.grid, 0.01 * y / s.grid, 0.99995);
+    }
     static const char* materials[] = {"red", "green", "blue", "white"};
-    for (int y = 0; y < grid; y++) {
-        if (y % (grid / 4 > 0 ? grid / 4 : 1) == 0) std::fprintf(file, "usemtl %s\n", materials[(y * 4 / grid) & 3]);
-        for (int x = 0; x < grid; x++) {
+    for (int y = 0; y < s.grid; y++) {
+        if (y % (s.grid / 4 > 0 ? s.grid / 4 : 1) == 0) std::fprintf(file, "usemtl %s\n", materials[(y * 4 / s.grid) & 3]);
+        for (int x = 0; x < s.grid; x++) {
             int a = y * points + x + 1, b = a + 1, c = a + points + 1, d = a + points;
-            std::fprintf(file, "f %d/%d/%d %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a, b, b, b, c, c, c, d, d, d);
+            if (s.uvs_and_normals)
+                std::fprintf(file, "f %d/%d/%d %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a, b, b, b, c, c, c, d, d, d);
+            else
+                std::fprintf(file, "f %d %d %d %d\n", a, b, c, d);
         }
     }
     int64_t size = std::ftell(file);
@@ -51,94 +79,147 @@ static int64_t write_grid(int grid) {
     return size;
 }
 
-static int64_t file_bytes(int grid) {
-    FILE* file = std::fopen(bench_path(grid).c_str(), "rb");
-    if (!file) return write_grid(grid);
+int64_t sheet_bytes(Sheet s) {
+    FILE* file = std::fopen(sheet_path(s).c_str(), "rb");
+    if (!file) return write_sheet(s);
     std::fseek(file, 0, SEEK_END);
     int64_t size = std::ftell(file);
     std::fclose(file);
     return size;
 }
 
-// Resident-set high-water mark in bytes; reset_peak makes it start over.
-static int64_t peak_resident() {
+int64_t status_field(const char* key) {
     FILE* status = std::fopen("/proc/self/status", "r");
     if (!status) return 0;
     char line[256];
     int64_t kilobytes = 0;
+    size_t length = std::strlen(key);
     while (std::fgets(line, sizeof(line), status)) {
-        if (std::strncmp(line, "VmHWM:", 6) == 0) kilobytes = std::atoll(line + 6);
+        if (std::strncmp(line, key, length) == 0) kilobytes = std::atoll(line + length);
     }
     std::fclose(status);
     return kilobytes * 1024;
 }
-static int64_t current_resident() {
-    FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status) return 0;
-    char line[256];
-    int64_t kilobytes = 0;
-    while (std::fgets(line, sizeof(line), status)) {
-        if (std::strncmp(line, "VmRSS:", 6) == 0) kilobytes = std::atoll(line + 6);
-    }
-    std::fclose(status);
-    return kilobytes * 1024;
-}
-static void reset_peak() {
+// Resident-set high-water mark; reset_peak makes it start over.
+int64_t peak_resident() { return status_field("VmHWM:"); }
+int64_t current_resident() { return status_field("VmRSS:"); }
+void reset_peak() {
     if (FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
         std::fputs("5", clear);
         std::fclose(clear);
     }
 }
 
-static void BM_MeshImport(benchmark::State& state) {
-    int grid = (int)state.range(0);
-    int64_t bytes = file_bytes(grid);
-    std::string path = bench_path(grid);
-    String path_view{reinterpret_cast<const uint8_t*>(path.data()), (int64_t)path.size()};
-    int64_t triangles = 0, peak = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        reset_peak();
-        int64_t before = current_resident();
-        state.ResumeTiming();
-        MeshBuild build;
-        ScratchArena arena;
-        int32_t status = mesh_build_file(&build, &arena, path_view);
-        triangles = build.index_count / 3;
-        benchmark::DoNotOptimize(build.vertices);
-        state.PauseTiming();
-        int64_t used = peak_resident() - before;
-        if (used > peak) peak = used;
-        if (status != 0) state.SkipWithError("import failed");
-        scratch_release(&arena);
-        state.ResumeTiming();
-    }
-    state.SetBytesProcessed(state.iterations() * bytes);
-    state.counters["file_MB"] = (double)bytes / 1e6;
-    state.counters["triangles"] = (double)triangles;
-    state.counters["peak_MB"] = (double)peak / 1e6;
-    state.counters["peak_x_file"] = (double)peak / (double)bytes;
+String view(const std::string& text) { return String{reinterpret_cast<const uint8_t*>(text.data()), (int64_t)text.size()}; }
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// One fread of the whole file into one block: the floor for any import.
-static void BM_FileRead(benchmark::State& state) {
-    int grid = (int)state.range(0);
-    int64_t bytes = file_bytes(grid);
-    std::string path = bench_path(grid);
-    char* block = static_cast<char*>(std::malloc((size_t)bytes));
-    for (auto _ : state) {
-        FILE* file = std::fopen(path.c_str(), "rb");
-        size_t got = file ? std::fread(block, 1, (size_t)bytes, file) : 0;
-        if (file) std::fclose(file);
-        benchmark::DoNotOptimize(got);
-        benchmark::DoNotOptimize(block);
-    }
-    std::free(block);
-    state.SetBytesProcessed(state.iterations() * bytes);
+// One whole import as the editor does it (mesh_build_file); also the
+// resident peak it added.
+double time_import(const std::string& path, int64_t* peak_added, int64_t* triangles) {
+    reset_peak();
+    int64_t before = current_resident();
+    auto start = std::chrono::steady_clock::now();
+    MeshBuild build;
+    ScratchArena arena;
+    int32_t status = mesh_build_file(&build, &arena, view(path));
+    benchmark::DoNotOptimize(build.vertices);
+    double seconds = seconds_since(start);
+    if (peak_added) *peak_added = peak_resident() - before;
+    if (triangles) *triangles = build.index_count / 3;
+    if (status != 0) std::printf("import failed: %s\n", path.c_str());
+    scratch_release(&arena);
+    return seconds;
 }
 
-BENCHMARK(BM_FileRead)->Arg(800)->Unit(benchmark::kMillisecond)->UseRealTime();
+// One fread of the whole file into a block kept between runs: the floor.
+double time_fread(const std::string& path, std::vector<char>* block) {
+    auto start = std::chrono::steady_clock::now();
+    FILE* file = std::fopen(path.c_str(), "rb");
+    size_t got = file ? std::fread(block->data(), 1, block->size(), file) : 0;
+    if (file) std::fclose(file);
+    benchmark::DoNotOptimize(got);
+    benchmark::DoNotOptimize(block->data());
+    return seconds_since(start);
+}
+
+#if TARNISK_HAVE_TINYOBJ
+double time_library(const std::string& path) {
+    auto start = std::chrono::steady_clock::now();
+    {
+        tinyobj::attrib_t attrib;
+        std::vector<tinyobj::shape_t> shapes;
+        std::vector<tinyobj::material_t> materials;
+        std::string warn, err;
+        bool ok = tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, path.c_str(), "/tmp/", true);
+        benchmark::DoNotOptimize(ok);
+        benchmark::DoNotOptimize(attrib.vertices.data());
+    }
+    return seconds_since(start);
+}
+#endif
+
+// Interleaved rounds, best of each, so that a busy neighbour on the shared
+// machine slows all three alike or not at all.
+void report_ratios(const char* label, Sheet sheet, int rounds) {
+    std::string path = sheet_path(sheet);
+    int64_t bytes = sheet_bytes(sheet);
+    std::vector<char> block((size_t)bytes);
+    double best_read = 1e30, best_import = 1e30, best_library = 1e30;
+    int64_t peak = 0, triangles = 0;
+    for (int r = 0; r < rounds; r++) {
+        best_read = std::min(best_read, time_fread(path, &block));
+        int64_t added = 0;
+        best_import = std::min(best_import, time_import(path, &added, &triangles));
+        peak = std::max(peak, added);
+#if TARNISK_HAVE_TINYOBJ
+        best_library = std::min(best_library, time_library(path));
+#endif
+    }
+    double mb = (double)bytes / 1e6;
+    std::printf("%s: %.1f MB, %lld triangles\n", label, mb, (long long)triangles);
+    std::printf("  fread            %8.1f ms  %7.0f MB/s\n", best_read * 1e3, mb / best_read);
+    std::printf("  import           %8.1f ms  %7.0f MB/s\n", best_import * 1e3, mb / best_import);
+    std::printf("  import vs fread  %8.2fx  (throughput of the import / throughput of one fread)\n",
+                best_read / best_import);
+#if TARNISK_HAVE_TINYOBJ
+    std::printf("  library LoadObj  %8.1f ms  %7.0f MB/s\n", best_library * 1e3, mb / best_library);
+    std::printf("  import vs LoadObj %7.2fx  (its time / the import's time)\n", best_library / best_import);
+#else
+    std::printf("  import vs LoadObj     n/a  (the library was not found at configure time)\n");
+#endif
+    std::printf("  peak memory      %8.2fx the file (%.1f MB resident added by one import)\n", (double)peak / (double)bytes,
+                (double)peak / 1e6);
+}
+
+void report_growth(int rounds) {
+    std::printf("growth (positions, texture coordinates, normals):\n");
+    double base = 0;
+    for (int grid : {100, 200, 400, 800}) {
+        Sheet sheet{grid, true};
+        int64_t bytes = sheet_bytes(sheet);
+        double best = 1e30;
+        for (int r = 0; r < rounds; r++) best = std::min(best, time_import(sheet_path(sheet), nullptr, nullptr));
+        double per_mb = best / ((double)bytes / 1e6);
+        if (base == 0) base = per_mb;
+        std::printf("  %6.1f MB  %8.2f ms  %6.3f ms/MB  (%.2fx the smallest's time per MB)\n", (double)bytes / 1e6,
+                    best * 1e3, per_mb * 1e3, per_mb / base);
+    }
+}
+
+// Per-size cases for Google Benchmark's own statistics.
+void BM_MeshImport(benchmark::State& state) {
+    Sheet sheet{(int)state.range(0), true};
+    int64_t bytes = sheet_bytes(sheet);
+    std::string path = sheet_path(sheet);
+    for (auto _ : state) time_import(path, nullptr, nullptr);
+    state.SetBytesProcessed(state.iterations() * bytes);
+}
 BENCHMARK(BM_MeshImport)->Arg(100)->Arg(200)->Arg(400)->Arg(800)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // Large blocks always come from and go back to the system, so that the
@@ -149,8 +230,20 @@ int main(int argc, char** argv) {
     // the frame pool, as it does inside the editor.
     pool_create(POOL_PERSISTENT, POOL_PERSISTENT_CAPACITY);
     pool_create(POOL_FRAME, POOL_FRAME_CAPACITY);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    bool google = false;
+    int rounds = 5;
+    for (int i = 1; i < argc; i++) {
+        if (std::strncmp(argv[i], "--benchmark", 11) == 0) google = true;
+        else if (std::atoi(argv[i]) > 0) rounds = std::atoi(argv[i]);
+    }
+    if (google) {
+        benchmark::Initialize(&argc, argv);
+        benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
+        return 0;
+    }
+    report_ratios("positions, texture coordinates, normals", Sheet{800, true}, rounds);
+    report_ratios("positions only", Sheet{1280, false}, rounds);
+    report_growth(rounds);
     return 0;
 }

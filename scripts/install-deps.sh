@@ -2,7 +2,7 @@
 # Installs what building, running and testing tarnisk needs on Debian 12.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libepoxy-dev libstb-dev
-          libgtest-dev libbenchmark-dev xvfb xauth libgl1-mesa-dri)
+          libgtest-dev libbenchmark-dev libtinyobjloader-dev xvfb xauth libgl1-mesa-dri)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
