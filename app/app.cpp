@@ -15,6 +15,7 @@
 #include "render/shader.h"
 #include "render/scene_render.h"
 #include "render/targets.h"
+#include "scene/file_dialog.h"
 #include "scene/scene.h"
 
 // ---------------------------------------------------------------------------
@@ -35,6 +36,10 @@ void launch_options_read(LaunchOptions* options, Array<String> arguments) {
             }
         } else if (string_equal(argument, S("-r"))) {
             if (has_value) options->resources_path = arguments.data[++i];
+        } else if (string_equal(argument, S("-template"))) {
+            if (has_value) options->template_path = arguments.data[++i];
+        } else if (argument.length > 0 && argument.data[0] != '-' && options->scene_path.length == 0) {
+            options->scene_path = argument;
         } else {
             format_print(S("unknown argument: %a\n"), {fmt_string(argument)});
         }
@@ -73,6 +78,20 @@ static void editor_initial_values() {
     editor.options.resources_path = S("resources.txt");
     editor.input_enable_stack = array_make<uint8_t>(POOL_PERSISTENT);
     theme_defaults(&editor.theme);
+}
+
+// SCENE from the command line, or else the template: its content as a new
+// scene, so the first save asks where to save and the template stays as it is.
+// A file that cannot be opened shows the same messages as the open dialog and
+// the editor starts with an empty scene.
+static void startup_open_scene() {
+    const LaunchOptions& options = editor.options;
+    if (options.scene_path.length > 0) {
+        scene_load(options.scene_path);
+    } else if (options.template_path.length > 0 && scene_load(options.template_path) == SCENE_LOAD_OK) {
+        editor.untitled_source = editor.scene.scene_path;
+        editor.scene.scene_path = String{nullptr, 0};
+    }
 }
 
 bool editor_startup(Array<String> arguments) {
@@ -127,6 +146,7 @@ bool editor_startup(Array<String> arguments) {
     theme_load(&editor.theme, S("theme.txt"));
 
     scene_init(&editor.scene);
+    startup_open_scene();
 
     input_text_enable(true);
     pipeline_cull_enable(true);
@@ -152,10 +172,13 @@ static bool mouse_in_viewport() {
 // undone by hand does not ask to be saved.
 static bool scene_has_unsaved_changes() {
     SceneState& scene = editor.scene;
-    if (scene.scene_path.length == 0) {
+    // A scene started from a template is compared with the template, so
+    // quitting it untouched does not ask.
+    String compared = scene.scene_path.length > 0 ? scene.scene_path : editor.untitled_source;
+    if (compared.length == 0) {
         scene.scene_modified = scene.objects.count > 0;
     } else {
-        String on_disk = file_read_all(scene.scene_path, POOL_FRAME);
+        String on_disk = file_read_all(compared, POOL_FRAME);
         String current = scene_serialize();
         scene.scene_modified = !string_equal(on_disk, current) || current.length == 0;
     }
@@ -168,7 +191,7 @@ bool editor_step() {
 
     if (display_is_closed() || input_key_is_pressed(KEY_ESCAPE)) {
         if (!scene_has_unsaved_changes()) editor.running = false;
-        else save_prompt_open(true);
+        else save_prompt_open(SAVE_PURPOSE_QUIT);
     }
 
     int32_t old_width = editor.window_width, old_height = editor.window_height;

@@ -21,6 +21,8 @@ struct LaunchOptions {
     bool display_paced;     // "-v": present with the display, no sleep
     int64_t sleep_amount;   // "-s N", "-sleep N"
     String resources_path;  // "-r PATH"
+    String scene_path;      // SCENE: opened at start-up
+    String template_path;   // "-template SCENE": opened as a new, never-saved scene
 };
 
 enum : int32_t {
@@ -46,6 +48,12 @@ struct Editor {
     Array<uint8_t> input_enable_stack;  // top: the pointer may act on this area
     bool show_stats;
     LaunchOptions options;
+    // The file a never-saved scene was started from ("-template"): the quit
+    // check compares with it, saving never writes to it.
+    String untitled_source;
+    // What the window's title bar shows now, so it is handed over only on a change.
+    char window_title[1024];
+    int64_t window_title_length;
 
     // Main loop bookkeeping
     int64_t counter_frequency;      // ticks per second

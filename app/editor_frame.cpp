@@ -5,6 +5,7 @@
 #include "app/editor_frame.h"
 
 #include "app/panels.h"
+#include "app/editor_ui.h"
 
 #include "app/editor.h"
 #include "core/format.h"
@@ -78,7 +79,14 @@ void editor_frame() {
     scene_pass();
     interface_matrices();
     status_texts();
-    // Panels from the bottom up; each kind's content arrives with its owner,
-    // until then a panel shows its frame around an empty content area.
-    panels_draw(nullptr);
+    editor_interface();
+}
+
+// Panels, toolbar, actions and title: everything drawn over the viewport
+// that the user acts on.
+void editor_interface() {
+    panels_draw(editor_panel_content);
+    ToolbarClicks clicks = editor_toolbar();
+    editor_actions(clicks);
+    editor_window_title_update();
 }

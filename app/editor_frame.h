@@ -11,6 +11,9 @@ void editor_frame();
 // ran the editor frame).
 int64_t editor_frame_count();
 
+// The interface over the viewport: panels with their contents, the
+// toolbar, the toolbar's and the shortcuts' actions, the window title.
+void editor_interface();
 // Step 1 on its own: the camera's view and projection (perspective, or the
 // orthographic top view in 2D mode) into the editor's matrices.
 void editor_camera_matrices();

@@ -141,11 +141,11 @@ static bool any_handle_hovered(const Panel* panel) {
     return false;
 }
 
-int64_t save_prompt_open(bool quit_afterwards) {
+int64_t save_prompt_open(uint8_t purpose) {
     float w = (float)editor.window_width, h = (float)editor.window_height;
     Panel panel = panel_make(PANEL_SAVE_PROMPT, S("question"), Vec2{w / 2 - 240, h / 2 - 120}, Vec2{480, 240});
     panel_init(&panel);
-    panel_content<SavePrompt>(&panel)->purpose = quit_afterwards ? 1 : 0;
+    panel_content<SavePrompt>(&panel)->purpose = purpose;
     return panel_append(&panel);
 }
 

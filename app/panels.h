@@ -64,7 +64,7 @@ T* panel_content(Panel* panel) {
 // Content of the save question (kind 4): drawn by the editor frame.
 struct SavePrompt {
     bool close_request;
-    uint8_t purpose;         // 1: quit afterwards, 0: start a new scene afterwards
+    uint8_t purpose;         // SAVE_PURPOSE_*: 0 new scene, 1 quit, 2 open afterwards
     ButtonState yes, no, cancel;
 };
 
@@ -100,8 +100,9 @@ int64_t panel_find(int64_t key);   // index, -1 none
 // One handle for this frame: follows the mouse while dragged, hover, press
 // and release.
 void handle_update(DragHandle* handle, Vec2* point, Vec2 size, const PointerInput& pointer);
-// Opens the save question; returns its index (-1 when it could not be made).
-int64_t save_prompt_open(bool quit_afterwards);
+// Opens the save question asked before `purpose` (SAVE_PURPOSE_* of
+// scene/file_dialog.h); returns its index (-1 when it could not be made).
+int64_t save_prompt_open(uint8_t purpose);
 
 // The main-loop step: hover, resize, move, minimise and close.
 void panels_update();

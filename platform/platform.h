@@ -24,6 +24,7 @@ bool display_open(int32_t width, int32_t height, const String* title, uint8_t mo
 String display_error();                       // reason of the last failed display_open
 void display_get_info(int32_t* width, int32_t* height, int32_t* refresh_rate);
 void display_set_icon(int32_t width, int32_t height, const uint8_t* rgba_pixels);
+void display_set_title(const String* title);  // UTF-8; cut at 255 bytes
 bool display_is_closed();                     // once per close request
 bool display_is_resized(int32_t* width, int32_t* height);
 void display_close();
@@ -91,6 +92,8 @@ int64_t file_write(FileHandle handle, int64_t size, const void* data); // bytes 
 bool file_flush(FileHandle handle);          // true when the bytes reached the storage
 bool file_close(FileHandle handle);          // false when closing reported an error
 bool file_exists(const String* path);
+// A folder (the empty path is the working directory).
+bool directory_exists(const String* path);
 bool file_rename(const String* from, const String* to);  // replaces `to` atomically
 bool file_remove(const String* path);
 String file_error();                          // reason of the last failed file call

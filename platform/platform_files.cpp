@@ -120,6 +120,14 @@ bool file_exists(const String* path) {
     return std::filesystem::is_regular_file(name.text, error);
 }
 
+bool directory_exists(const String* path) {
+    if (!path || path->length == 0) return true;
+    PathText name = path_text(path);
+    if (!name.ok) return false;
+    std::error_code error;
+    return std::filesystem::is_directory(name.text, error);
+}
+
 bool file_rename(const String* from, const String* to) {
     PathText from_text = path_text(from), to_text = path_text(to);
     if (!from_text.ok || !to_text.ok) {

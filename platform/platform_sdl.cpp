@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "platform/platform_sdl.h"
+#include "platform/platform_test_hooks.h"
 
 // stb_image takes its memory from the editor's decoding block.
 static void* image_memory_alloc(size_t size);
@@ -313,6 +314,23 @@ void display_set_icon(int32_t width, int32_t height, const uint8_t* rgba_pixels)
     SDL_SetWindowIcon(platform.window, surface);
     SDL_FreeSurface(surface);
 }
+
+void display_set_title(const String* title) {
+    if (!platform.window) return;
+    char text[256] = "";
+    if (title && title->data && title->length > 0) {
+        size_t length = (size_t)(title->length < 255 ? title->length : 255);
+        // A cut inside a multi-byte letter would hand SDL invalid UTF-8.
+        if ((size_t)title->length > length) {
+            while (length > 0 && (title->data[length] & 0xC0) == 0x80) length--;
+        }
+        std::memcpy(text, title->data, length);
+        text[length] = 0;
+    }
+    SDL_SetWindowTitle(platform.window, text);
+}
+
+const char* platform_window_title() { return platform.window ? SDL_GetWindowTitle(platform.window) : ""; }
 
 bool display_is_closed() {
     bool closed = platform.close_requested;

@@ -16,3 +16,6 @@ void platform_set_headless_message_boxes(bool on);
 int64_t platform_message_box_count();
 const RecordedMessageBox* platform_message_box(int64_t index);  // null outside range
 void platform_clear_message_boxes();
+
+// The window's title as the window system has it (empty without a window).
+const char* platform_window_title();

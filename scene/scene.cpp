@@ -102,6 +102,20 @@ void scene_init(SceneState* scene) {
     preview.id = -1;  // the preview is no object of the scene
 }
 
+void placement_template_set_kind(SceneState* scene, ObjectKind kind) {
+    // The preview must never hold the block of another kind than its own.
+    SceneObject& preview = scene->placement_template;
+    preview.kind = kind;
+    switch (kind) {
+        case OBJECT_QUAD: preview.quad = scene->templates.quad; break;
+        case OBJECT_TEXT: preview.text = scene->templates.text; break;
+        case OBJECT_MESH: preview.mesh = scene->templates.mesh; break;
+        case OBJECT_PATH: preview.path = scene->templates.path; break;
+        default: break;
+    }
+    preview.data = kind == OBJECT_DATA ? scene->templates.data : String{nullptr, 0};
+}
+
 // ---------------------------------------------------------------------------
 // Lookup and append
 

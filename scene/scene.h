@@ -136,6 +136,10 @@ SceneTemplates scene_templates_default();
 // settings and templates. Needs the assets and the theme to be loaded.
 void scene_init(SceneState* scene);
 
+// The placement preview becomes a `kind` (below OBJECT_KIND_COUNT) with that
+// kind's template block.
+void placement_template_set_kind(SceneState* scene, ObjectKind kind);
+
 // Binary search over the id-sorted objects; null when no object has the id.
 SceneObject* scene_find_object(int64_t id);
 SceneObject* scene_find_object_in(SceneState* scene, int64_t id);

@@ -177,17 +177,7 @@ static void tool_bytes_apply(SceneState* scene, SceneToolBytes tools) {
     // Other modules index tables by these two; a byte from a damaged or
     // future file must not reach them out of range.
     scene->gizmo_mode = tools.gizmo_mode <= 3 ? tools.gizmo_mode : 0;
-    // The preview must never hold the block of another kind than its own.
-    SceneObject& preview = scene->placement_template;
-    preview.kind = tools.placement_kind < OBJECT_KIND_COUNT ? tools.placement_kind : (uint8_t)OBJECT_QUAD;
-    switch (preview.kind) {
-        case OBJECT_QUAD: preview.quad = scene->templates.quad; break;
-        case OBJECT_TEXT: preview.text = scene->templates.text; break;
-        case OBJECT_MESH: preview.mesh = scene->templates.mesh; break;
-        case OBJECT_PATH: preview.path = scene->templates.path; break;
-        default: break;
-    }
-    preview.data = preview.kind == OBJECT_DATA ? scene->templates.data : String{nullptr, 0};
+    placement_template_set_kind(scene, tools.placement_kind < OBJECT_KIND_COUNT ? tools.placement_kind : (uint8_t)OBJECT_QUAD);
 }
 
 String scene_serialize() { return scene_serialize_state(&editor.scene, tool_bytes_of(&editor.scene), POOL_FRAME); }

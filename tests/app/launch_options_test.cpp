@@ -52,8 +52,23 @@ TEST(LaunchOptions, ResourcePathAndUnknownArguments) {
     EXPECT_EQ(text(read_options({"-r"}).resources_path), "resources.txt");
     std::string printed;
     LaunchOptions options = read_options({"-full", "-v", "x"}, &printed);
-    EXPECT_EQ(printed, "unknown argument: -full\nunknown argument: x\n");
+    EXPECT_EQ(printed, "unknown argument: -full\n");
     EXPECT_TRUE(options.display_paced);
+    EXPECT_EQ(text(options.scene_path), "x");   // a bare argument is the scene to open
     // A value is consumed even when it looks like an option.
     EXPECT_EQ(text(read_options({"-r", "-v"}).resources_path), "-v");
+}
+
+TEST(LaunchOptions, SceneAndTemplate) {
+    std::string printed;
+    LaunchOptions options = read_options({"a.scene", "-v", "b.scene"}, &printed);
+    EXPECT_EQ(text(options.scene_path), "a.scene");
+    EXPECT_EQ(printed, "unknown argument: b.scene\n");   // one scene only
+    options = read_options({"-template", "samples/sample.scene", "-s", "3"});
+    EXPECT_EQ(text(options.template_path), "samples/sample.scene");
+    EXPECT_EQ(options.scene_path.length, 0);
+    EXPECT_EQ(options.sleep_amount, 3);
+    // An option value is never taken for the scene.
+    EXPECT_EQ(read_options({"-r", "list.txt"}).scene_path.length, 0);
+    EXPECT_EQ(read_options({"-template"}).template_path.length, 0);
 }

@@ -1,0 +1,562 @@
+// New, open, save, save as, export and quit, end to end: the real program
+// frame by frame under real SDL events, files on disk in a scratch folder
+// that is the working directory the dialog browses.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/app.h"
+#include "app/editor.h"
+#include "app/editor_ui.h"
+#include "app/panels.h"
+#include "platform/platform.h"
+#include "platform/platform_test_hooks.h"
+#include "scene/file_dialog.h"
+#include "scene/scene.h"
+#include "support/editor_harness.h"
+#include "support/platform_harness.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string text(String s) { return std::string(reinterpret_cast<const char*>(s.data), (size_t)s.length); }
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+class FileManagement : public ::testing::Test {
+protected:
+    std::string folder;
+    bool started = false;
+
+    void SetUp() override {
+        if (!harness_has_display()) GTEST_SKIP() << "no DISPLAY: run under xvfb-run";
+        char name[] = "/tmp/tarnisk-files-XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        folder = name;
+    }
+    void TearDown() override {
+        if (started) harness_stop();
+        if (chdir("/") != 0) {}
+        std::error_code error;
+        fs::permissions(folder, fs::perms::owner_all, error);
+        fs::remove_all(folder, error);
+    }
+    // Starts the program (from the data folder, so relative arguments name
+    // bundled files), then makes the scratch folder the working directory.
+    void start(std::initializer_list<const char*> arguments = {}, bool in_scratch_folder = true) {
+        started = harness_start(arguments);
+        ASSERT_TRUE(started);
+        if (in_scratch_folder) ASSERT_EQ(chdir(folder.c_str()), 0);
+        harness_mouse_move(700, 700);   // away from the toolbar and the dialogs
+        ASSERT_TRUE(harness_frames(2));
+    }
+    bool frames(int count = 1) { return harness_frames(count); }
+
+    // Interface coordinates (y up) to the harness's top-left ones.
+    int32_t top(float y) const { return editor.window_height - (int32_t)y; }
+    bool click(float x, float y) {
+        harness_mouse_move((int32_t)x, top(y));
+        frames();
+        harness_mouse_down(MOUSE_PRIMARY, (int32_t)x, top(y));
+        frames();
+        harness_mouse_up(MOUSE_PRIMARY, (int32_t)x, top(y));
+        bool running = frames();
+        harness_mouse_move(700, 700);
+        return running && frames();
+    }
+    bool control(char letter, bool shift = false) {
+        harness_key_down(KEY_CONTROL);
+        if (shift) harness_key_down(KEY_SHIFT);
+        harness_key_down(key_letter(letter));
+        bool running = frames();
+        harness_key_up(key_letter(letter));
+        if (shift) harness_key_up(KEY_SHIFT);
+        harness_key_up(KEY_CONTROL);
+        return running && frames();
+    }
+    bool type_and_enter(const char* name) {
+        harness_text(name);
+        frames();
+        harness_key_down(KEY_ENTER);
+        bool running = frames();
+        harness_key_up(KEY_ENTER);
+        return running && frames();
+    }
+
+    int64_t panel_count() const { return editor.panels.list.count; }
+    Panel* top_panel() { return panel_count() ? &editor.panels.list.data[panel_count() - 1] : nullptr; }
+    Vec4 content_of(const Panel* panel) const {
+        return Vec4{panel->position.x, panel->position.y, panel->size.x,
+                    panel->size.y - (float)editor.theme.scale};
+    }
+    FileDialog* dialog() {
+        Panel* panel = top_panel();
+        return panel && panel->kind == PANEL_FILE_DIALOG ? panel_content<FileDialog>(panel) : nullptr;
+    }
+    std::string dialog_title() { return top_panel() ? text(top_panel()->title) : ""; }
+
+    // The question's buttons: "yes", "no", "cancel" along its bottom.
+    bool answer(int which) {
+        Panel* panel = top_panel();
+        if (!panel || panel->kind != PANEL_SAVE_PROMPT) return false;
+        Vec4 r = content_of(panel);
+        float s = (float)editor.theme.scale, p = (float)editor.theme.offset;
+        float xs[3] = {r.x + p + 2 * s, r.x + 2 * p + 6 * s, r.x + r.z - p - 2 * s};
+        return click(xs[which], r.y + p + s / 2);
+    }
+    bool dialog_button(bool ok) {
+        FileDialogLayout layout = file_dialog_layout(content_of(top_panel()));
+        Vec4 b = ok ? layout.ok : layout.cancel;
+        return click(b.x + b.z / 2, b.y + b.w / 2);
+    }
+    // Row `i` of the topmost dialog's list (folders, then files).
+    bool click_row(int64_t i) {
+        FileDialogLayout layout = file_dialog_layout(content_of(top_panel()));
+        float y = layout.list.y + layout.list.w + dialog()->scroll - ((float)i + 0.5f) * layout.row_height;
+        return click(layout.list.x + 30, y);
+    }
+    std::string name_field() { return text(text_field_text(&dialog()->file_name)); }
+
+    void add_object() {
+        int64_t id = scene_create_object(OBJECT_DATA, transform_default());
+        ASSERT_GE(id, 0);
+        scene_find_object(id)->data = S(" spawn(2)");
+    }
+    std::string serialized() { return text(scene_serialize()); }
+};
+
+enum { YES, NO, CANCEL };
+
+TEST_F(FileManagement, NewAsksOnlyOverUnsavedWork) {
+    start();
+    add_object();
+    ASSERT_TRUE(editor.scene.scene_modified);
+    ASSERT_TRUE(control('N'));
+    ASSERT_EQ(panel_count(), 1);
+    EXPECT_EQ(top_panel()->kind, PANEL_SAVE_PROMPT);
+    EXPECT_EQ(panel_content<SavePrompt>(top_panel())->purpose, SAVE_PURPOSE_NEW);
+    EXPECT_EQ(editor.scene.objects.count, 1);   // nothing happens before the answer
+    ASSERT_TRUE(answer(NO));
+    EXPECT_EQ(panel_count(), 0);
+    EXPECT_EQ(editor.scene.objects.count, 0);
+    EXPECT_EQ(editor.scene.rows.count, 0);
+    EXPECT_FALSE(editor.scene.scene_modified);
+
+    // Unmodified: emptied at once, ids go on counting.
+    add_object();
+    int64_t next_id = editor.scene.next_object_id;
+    editor.scene.scene_modified = false;
+    ASSERT_TRUE(control('N'));
+    EXPECT_EQ(panel_count(), 0);
+    EXPECT_EQ(editor.scene.objects.count, 0);
+    EXPECT_EQ(editor.scene.next_object_id, next_id);
+
+    // The toolbar's first button does the same.
+    add_object();
+    ASSERT_TRUE(click(24, (float)editor.window_height - 24));
+    ASSERT_EQ(panel_count(), 1);
+    ASSERT_TRUE(answer(CANCEL));
+    EXPECT_EQ(editor.scene.objects.count, 1);
+}
+
+TEST_F(FileManagement, SaveWritesToTheSceneFileOrAsksWhere) {
+    start();
+    add_object();
+    // A new scene: the dialog asks; a typed name and Enter write it.
+    ASSERT_TRUE(control('S'));
+    ASSERT_NE(dialog(), nullptr);
+    EXPECT_EQ(dialog_title(), "save scene");
+    EXPECT_EQ(dialog()->mode, FILE_DIALOG_SAVE);
+    ASSERT_TRUE(type_and_enter("mine.scene"));
+    EXPECT_EQ(panel_count(), 0);
+    EXPECT_EQ(text(editor.scene.scene_path), "mine.scene");
+    EXPECT_FALSE(editor.scene.scene_modified);
+    std::string saved = read_file(folder + "/mine.scene");
+    EXPECT_EQ(saved, serialized());
+    EXPECT_EQ(std::string(platform_window_title()), "tarnisk \xE2\x80\x94 mine.scene");
+
+    // The saved bytes load back into the same scene.
+    scene_new();
+    ASSERT_EQ(scene_load(S("mine.scene")), SCENE_LOAD_OK);
+    EXPECT_EQ(editor.scene.objects.count, 1);
+    EXPECT_EQ(serialized(), saved);
+
+    // With a path: written at once, no dialog.
+    add_object();
+    ASSERT_TRUE(frames());
+    EXPECT_EQ(std::string(platform_window_title()), "tarnisk \xE2\x80\x94 mine.scene *");
+    ASSERT_TRUE(control('S'));
+    EXPECT_EQ(panel_count(), 0);
+    EXPECT_EQ(read_file(folder + "/mine.scene"), serialized());
+    EXPECT_FALSE(editor.scene.scene_modified);
+    EXPECT_EQ(std::string(platform_window_title()), "tarnisk \xE2\x80\x94 mine.scene");
+
+    // Save as: asks even with a path, and the scene moves to the new file.
+    ASSERT_TRUE(control('S', true));
+    ASSERT_NE(dialog(), nullptr);
+    EXPECT_EQ(dialog()->mode, FILE_DIALOG_SAVE);
+    ASSERT_TRUE(type_and_enter("copy.scene"));
+    EXPECT_EQ(text(editor.scene.scene_path), "copy.scene");
+    EXPECT_EQ(read_file(folder + "/copy.scene"), read_file(folder + "/mine.scene"));
+}
+
+TEST_F(FileManagement, DialogBrowsesFoldersInByteOrder) {
+    fs::create_directories(folder + "/a/b");
+    fs::create_directories(folder + "/Zed");
+    write_file(folder + "/b.scene", "x");
+    write_file(folder + "/B.scene", "x");
+    write_file(folder + "/a/inside.scene", "x");
+    start();
+    ASSERT_TRUE(control('O'));
+    FileDialog* d = dialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(dialog_title(), "open scene");
+    // The root: no "..", upper case before lower case.
+    ASSERT_EQ(d->folders.count, 2);
+    EXPECT_EQ(text(d->folders.data[0]), "Zed");
+    EXPECT_EQ(text(d->folders.data[1]), "a");
+    ASSERT_EQ(d->files.count, 2);
+    EXPECT_EQ(text(d->files.data[0]), "B.scene");
+    EXPECT_EQ(text(d->files.data[1]), "b.scene");
+
+    // A file click fills the name field.
+    ASSERT_TRUE(click_row(3));
+    EXPECT_EQ(name_field(), "b.scene");
+
+    ASSERT_TRUE(click_row(1));   // "a"
+    d = dialog();
+    EXPECT_EQ(text(d->directory), "a");
+    ASSERT_EQ(d->folders.count, 2);
+    EXPECT_EQ(text(d->folders.data[0]), "..");
+    EXPECT_EQ(text(d->folders.data[1]), "b");
+    ASSERT_EQ(d->files.count, 1);
+    ASSERT_TRUE(click_row(1));   // "b"
+    EXPECT_EQ(text(dialog()->directory), "a/b");
+    ASSERT_TRUE(click_row(0));   // ".."
+    EXPECT_EQ(text(dialog()->directory), "a");
+    ASSERT_TRUE(click_row(0));
+    EXPECT_EQ(text(dialog()->directory), "");
+    EXPECT_EQ(dialog()->folders.count, 2);   // no ".." at the root again
+
+    // "cancel" closes and changes nothing.
+    ASSERT_TRUE(dialog_button(false));
+    EXPECT_EQ(panel_count(), 0);
+    EXPECT_EQ(editor.scene.scene_path.length, 0);
+}
+
+TEST_F(FileManagement, WheelScrollsTheListSixteenPixelsANotch) {
+    for (int i = 0; i < 60; i++) write_file(folder + "/file" + std::to_string(100 + i), "");
+    start();
+    ASSERT_TRUE(control('O'));
+    ASSERT_NE(dialog(), nullptr);
+    FileDialogLayout layout = file_dialog_layout(content_of(top_panel()));
+    harness_mouse_move((int32_t)(layout.list.x + 40), top(layout.list.y + 40));
+    ASSERT_TRUE(frames());
+    harness_mouse_wheel(-1);
+    ASSERT_TRUE(frames());
+    EXPECT_FLOAT_EQ(dialog()->scroll, 16);
+    harness_mouse_wheel(-2);
+    ASSERT_TRUE(frames());
+    EXPECT_FLOAT_EQ(dialog()->scroll, 48);
+    harness_mouse_wheel(1);
+    ASSERT_TRUE(frames());
+    EXPECT_FLOAT_EQ(dialog()->scroll, 32);
+    // The rows under the pointer follow the scroll: a click picks the row
+    // that is shown there.
+    ASSERT_TRUE(click_row(5));
+    EXPECT_EQ(name_field(), "file105");
+    // Never above the first row, nor past the last.
+    harness_mouse_move((int32_t)(layout.list.x + 40), top(layout.list.y + 40));
+    harness_mouse_wheel(20);
+    ASSERT_TRUE(frames());
+    EXPECT_FLOAT_EQ(dialog()->scroll, 0);
+    harness_mouse_wheel(-200);
+    ASSERT_TRUE(frames());
+    EXPECT_FLOAT_EQ(dialog()->scroll, 60 * layout.row_height - layout.list.w);
+}
+
+TEST_F(FileManagement, EmptyOrFolderNameIsRefusedAndTheDialogStays) {
+    fs::create_directories(folder + "/sub");
+    start();
+    add_object();
+    ASSERT_TRUE(control('S'));
+    ASSERT_NE(dialog(), nullptr);
+    platform_clear_message_boxes();
+    ASSERT_TRUE(dialog_button(true));
+    ASSERT_EQ(platform_message_box_count(), 1);
+    EXPECT_STREQ(platform_message_box(0)->title, "invalid file name");
+    ASSERT_NE(dialog(), nullptr);
+    ASSERT_TRUE(type_and_enter("sub"));
+    ASSERT_EQ(platform_message_box_count(), 2);
+    EXPECT_STREQ(platform_message_box(1)->text, "sub is a folder: type a file name");
+    ASSERT_NE(dialog(), nullptr);
+    EXPECT_TRUE(fs::is_directory(folder + "/sub"));
+    EXPECT_TRUE(fs::is_empty(folder + "/sub"));
+    EXPECT_EQ(editor.scene.scene_path.length, 0);
+    EXPECT_TRUE(editor.scene.scene_modified);
+    EXPECT_TRUE(editor.running);
+    // Inside the folder, a name is taken.
+    ASSERT_TRUE(click_row(0));
+    ASSERT_EQ(text(dialog()->directory), "sub");
+    EXPECT_EQ(name_field(), "sub");   // the refused name stays to be mended
+    ASSERT_TRUE(control('A'));        // the keyboard is still on the name
+    ASSERT_TRUE(type_and_enter("x.scene"));
+    EXPECT_EQ(panel_count(), 0);
+    EXPECT_EQ(text(editor.scene.scene_path), "sub/x.scene");
+    EXPECT_TRUE(fs::is_regular_file(folder + "/sub/x.scene"));
+}
+
+TEST_F(FileManagement, ExportWritesTheTextThroughTheDialog) {
+    start();
+    add_object();
+    // Toolbar button 4: after new, open and save.
+    ASSERT_TRUE(click(3 * 48 + 24, (float)editor.window_height - 24));
+    ASSERT_NE(dialog(), nullptr);
+    EXPECT_EQ(dialog_title(), "export data");
+    EXPECT_EQ(dialog()->mode, FILE_DIALOG_EXPORT);
+    ASSERT_TRUE(type_and_enter("out.txt"));
+    EXPECT_EQ(read_file(folder + "/out.txt"), "data(position(0 0 0) rotation(1 0 0 0) scale(1 1 1) spawn(2))\n");
+    // Exporting is not saving.
+    EXPECT_EQ(editor.scene.scene_path.length, 0);
+    EXPECT_TRUE(editor.scene.scene_modified);
+}
+
+TEST_F(FileManagement, OpenOverUnsavedWorkAsksFirst) {
+    start();
+    add_object();
+    ASSERT_TRUE(scene_save(S("first.scene")));
+    scene_new();
+    add_object();
+    add_object();
+    ASSERT_TRUE(scene_save(S("second.scene")));
+    add_object();   // unsaved: three objects, the file has two
+
+    ASSERT_TRUE(control('O'));
+    ASSERT_EQ(panel_count(), 1);
+    EXPECT_EQ(top_panel()->kind, PANEL_SAVE_PROMPT);
+    EXPECT_EQ(panel_content<SavePrompt>(top_panel())->purpose, SAVE_PURPOSE_OPEN);
+    ASSERT_TRUE(answer(CANCEL));
+    EXPECT_EQ(panel_count(), 0);
+    EXPECT_EQ(editor.scene.objects.count, 3);
+
+    // "yes": saved to its file, then the open dialog.
+    ASSERT_TRUE(control('O'));
+    ASSERT_TRUE(answer(YES));
+    EXPECT_EQ(read_file(folder + "/second.scene"), serialized());
+    ASSERT_NE(dialog(), nullptr);
+    EXPECT_EQ(dialog_title(), "open scene");
+    ASSERT_TRUE(type_and_enter("first.scene"));
+    EXPECT_EQ(text(editor.scene.scene_path), "first.scene");
+    EXPECT_EQ(editor.scene.objects.count, 1);
+
+    // "no": straight to the dialog, the unsaved object is given up only by
+    // opening.
+    add_object();
+    ASSERT_TRUE(control('O'));
+    ASSERT_TRUE(answer(NO));
+    ASSERT_NE(dialog(), nullptr);
+    EXPECT_EQ(editor.scene.objects.count, 2);
+    ASSERT_TRUE(type_and_enter("second.scene"));
+    EXPECT_EQ(editor.scene.objects.count, 3);
+
+    // A never-saved scene: "yes" asks where, saves, then offers the open dialog.
+    scene_new();
+    add_object();
+    ASSERT_TRUE(control('O'));
+    ASSERT_TRUE(answer(YES));
+    ASSERT_NE(dialog(), nullptr);
+    EXPECT_EQ(dialog()->mode, FILE_DIALOG_SAVE_THEN_OPEN);
+    ASSERT_TRUE(type_and_enter("third.scene"));
+    EXPECT_TRUE(fs::is_regular_file(folder + "/third.scene"));
+    ASSERT_NE(dialog(), nullptr);
+    EXPECT_EQ(dialog_title(), "open scene");
+}
+
+TEST_F(FileManagement, QuitAnswers) {
+    start();
+    add_object();
+    harness_push_quit();
+    ASSERT_TRUE(frames());
+    ASSERT_EQ(panel_count(), 1);
+    EXPECT_EQ(panel_content<SavePrompt>(top_panel())->purpose, SAVE_PURPOSE_QUIT);
+    EXPECT_EQ(text(save_prompt_text()), "do you want to save this scene?\n");
+    ASSERT_TRUE(answer(CANCEL));
+    EXPECT_TRUE(editor.running);
+    EXPECT_EQ(panel_count(), 0);
+
+    // "yes" on a never-saved scene asks where; the program ends once saved.
+    harness_push_quit();
+    ASSERT_TRUE(frames());
+    ASSERT_TRUE(answer(YES));
+    ASSERT_NE(dialog(), nullptr);
+    EXPECT_EQ(dialog()->mode, FILE_DIALOG_SAVE_THEN_QUIT);
+    EXPECT_TRUE(editor.running);
+    harness_text("kept.scene");
+    ASSERT_TRUE(frames());
+    harness_key_down(KEY_ENTER);
+    EXPECT_FALSE(frames());
+    EXPECT_EQ(read_file(folder + "/kept.scene"), serialized());
+}
+
+TEST_F(FileManagement, QuitWithNoEndsWithoutSaving) {
+    start();
+    add_object();
+    harness_push_quit();
+    ASSERT_TRUE(frames());
+    EXPECT_FALSE(answer(NO));
+    EXPECT_FALSE(editor.running);
+    EXPECT_TRUE(fs::is_empty(folder));
+}
+
+// A folder the program cannot write into (or, for a user who can write
+// anywhere, a path through a file).
+std::string unwritable_path(const std::string& folder) {
+    std::string locked = folder + "/locked";
+    fs::create_directories(locked);
+    chmod(locked.c_str(), 0555);
+    if (access(locked.c_str(), W_OK) != 0) return locked + "/scene.scene";
+    write_file(folder + "/plain", "");
+    return folder + "/plain/scene.scene";
+}
+
+TEST_F(FileManagement, FailedSaveKeepsTheProgramAndTheScene) {
+    start();
+    std::string path = unwritable_path(folder);
+    add_object();
+    editor.scene.scene_path = string_copy(string_from_cstring(path.c_str()));
+    std::string before = serialized();
+    platform_clear_message_boxes();
+
+    harness_push_quit();
+    ASSERT_TRUE(frames());
+    ASSERT_TRUE(answer(YES));
+    EXPECT_TRUE(editor.running);
+    ASSERT_GE(platform_message_box_count(), 1);
+    EXPECT_STREQ(platform_message_box(0)->title, "save failed");
+    EXPECT_EQ(text(editor.scene.scene_path), path);
+    EXPECT_TRUE(editor.scene.scene_modified);
+    EXPECT_EQ(serialized(), before);
+
+    // The same through the dialog's save-then-new: the scene stays.
+    editor.scene.scene_path = String{nullptr, 0};
+    ASSERT_TRUE(control('N'));
+    ASSERT_TRUE(answer(YES));
+    ASSERT_NE(dialog(), nullptr);
+    EXPECT_EQ(dialog()->mode, FILE_DIALOG_SAVE_THEN_NEW);
+    std::string relative = path.substr(folder.size() + 1);
+    ASSERT_TRUE(type_and_enter(relative.c_str()));
+    EXPECT_TRUE(editor.running);
+    EXPECT_EQ(editor.scene.objects.count, 1);
+    EXPECT_TRUE(editor.scene.scene_modified);
+    EXPECT_EQ(editor.scene.scene_path.length, 0);
+    EXPECT_EQ(platform_message_box_count(), 2);
+    // Ctrl+S on a path that fails: no dialog, the box, the flag stays.
+    editor.scene.scene_path = string_copy(string_from_cstring(path.c_str()));
+    ASSERT_TRUE(control('S'));
+    EXPECT_TRUE(editor.scene.scene_modified);
+    EXPECT_EQ(platform_message_box_count(), 3);
+}
+
+TEST_F(FileManagement, UnchangedSceneWithAFileQuitsWithoutAsking) {
+    start();
+    add_object();
+    ASSERT_TRUE(control('S'));
+    ASSERT_TRUE(type_and_enter("done.scene"));
+    harness_push_quit();
+    EXPECT_FALSE(frames());
+}
+
+TEST_F(FileManagement, SceneFromTheCommandLine) {
+    start({"samples/sample.scene"});
+    EXPECT_EQ(text(editor.scene.scene_path), "samples/sample.scene");
+    EXPECT_GT(editor.scene.objects.count, 5);
+    EXPECT_FALSE(editor.scene.scene_modified);
+    EXPECT_EQ(std::string(platform_window_title()), "tarnisk \xE2\x80\x94 sample.scene");
+}
+
+TEST_F(FileManagement, DamagedOrMissingSceneOnTheCommandLineStartsEmpty) {
+    std::string damaged = folder + "/damaged.scene";
+    write_file(damaged, "not a scene at all");
+    start({damaged.c_str()});
+    ASSERT_EQ(platform_message_box_count(), 1);
+    EXPECT_STREQ(platform_message_box(0)->title, "invalid file");
+    EXPECT_EQ(editor.scene.objects.count, 0);
+    EXPECT_EQ(editor.scene.scene_path.length, 0);
+    EXPECT_EQ(std::string(platform_window_title()), "tarnisk");
+    harness_stop();
+    started = false;
+
+    std::string missing = folder + "/missing.scene";
+    start({missing.c_str()});
+    EXPECT_EQ(platform_message_box_count(), 1);
+    EXPECT_EQ(editor.scene.objects.count, 0);
+    harness_push_quit();
+    EXPECT_FALSE(frames());   // empty and never saved: nothing to ask
+}
+
+// What scripts/run.sh starts when no scene is named.
+TEST_F(FileManagement, SampleStartAsksWhereOnTheFirstSave) {
+    std::string sample = read_file(std::string(TARNISK_DATA_DIR) + "/samples/sample.scene");
+    start({"-template", "samples/sample.scene"});
+    EXPECT_GT(editor.scene.objects.count, 5);
+    EXPECT_EQ(editor.scene.scene_path.length, 0);
+    EXPECT_FALSE(editor.scene.scene_modified);
+    EXPECT_EQ(std::string(platform_window_title()), "tarnisk");
+    ASSERT_TRUE(control('S'));
+    ASSERT_NE(dialog(), nullptr);
+    EXPECT_EQ(dialog_title(), "save scene");
+    ASSERT_TRUE(type_and_enter("my.scene"));
+    EXPECT_EQ(read_file(folder + "/my.scene"), sample);
+    EXPECT_EQ(read_file(std::string(TARNISK_DATA_DIR) + "/samples/sample.scene"), sample);
+    EXPECT_EQ(text(editor.scene.scene_path), "my.scene");
+}
+
+TEST_F(FileManagement, UntouchedSampleQuitsWithoutAskingAndAChangedOneAsks) {
+    // The template is compared where the program runs: in the data folder.
+    start({"-template", "samples/sample.scene"}, false);
+    add_object();
+    harness_push_quit();
+    ASSERT_TRUE(frames());
+    EXPECT_EQ(panel_count(), 1);
+    harness_stop();
+    started = false;
+
+    start({"-template", "samples/sample.scene"}, false);
+    harness_push_quit();
+    EXPECT_FALSE(frames());
+}
+
+TEST_F(FileManagement, StatisticsKeyWorksWhileTheNameFieldHasTheKeyboard) {
+    start();
+    ASSERT_TRUE(control('O'));
+    ASSERT_TRUE(dialog()->file_name.focused);
+    ASSERT_TRUE(frames());
+    ASSERT_FALSE(editor.viewport_keys);
+    harness_key_down(KEY_F2);
+    ASSERT_TRUE(frames());
+    harness_key_up(KEY_F2);
+    EXPECT_TRUE(editor.show_stats);
+    ASSERT_TRUE(frames());
+    harness_key_down(KEY_F2);
+    ASSERT_TRUE(frames());
+    EXPECT_FALSE(editor.show_stats);
+}
+
+}  // namespace
