@@ -7,16 +7,24 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
+
+// Static: other test files may carry their own copy.
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/app.h"
 #include "app/editor.h"
+#include "app/editor_frame.h"
 #include "app/editor_ui.h"
 #include "app/panels.h"
 #include "platform/platform.h"
 #include "platform/platform_test_hooks.h"
+#include "render/draw.h"
 #include "scene/file_dialog.h"
 #include "scene/scene.h"
 #include "support/editor_harness.h"
@@ -557,6 +565,32 @@ TEST_F(FileManagement, StatisticsKeyWorksWhileTheNameFieldHasTheKeyboard) {
     harness_key_down(KEY_F2);
     ASSERT_TRUE(frames());
     EXPECT_FALSE(editor.show_stats);
+}
+
+// Redraws docs/editor.png for the README: the sample as scripts/run.sh opens
+// it, the toolbar, and the open dialog inside the samples folder.
+TEST_F(FileManagement, DISABLED_Screenshot) {
+    start({"-template", "samples/sample.scene"}, false);
+    editor.camera.position = Vec3{0, -11.5f, 7.5f};
+    editor.camera.pitch = 56;
+    ASSERT_TRUE(control('O'));
+    ASSERT_NE(dialog(), nullptr);
+    for (int64_t i = 0; i < dialog()->folders.count; i++) {
+        if (text(dialog()->folders.data[i]) == "samples") ASSERT_TRUE(click_row(i));
+    }
+    for (int64_t i = 0; i < dialog()->files.count; i++) {
+        if (text(dialog()->files.data[i]) == "sample.scene") ASSERT_TRUE(click_row(dialog()->folders.count + i));
+    }
+    harness_mouse_move(300, 12);   // over the save button
+    ASSERT_TRUE(frames(3));
+    editor_frame();
+    final_pass_to_window();
+    int32_t w = editor.window_width, h = editor.window_height;
+    std::vector<uint8_t> pixels((size_t)w * h * 4);
+    harness_read_pixels(0, 0, 0, w, h, 0, pixels.data());
+    stbi_flip_vertically_on_write(1);
+    std::string path = std::string(TARNISK_DATA_DIR) + "/../docs/editor.png";
+    ASSERT_TRUE(stbi_write_png(path.c_str(), w, h, 4, pixels.data(), w * 4));
 }
 
 }  // namespace
