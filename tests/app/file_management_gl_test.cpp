@@ -9,22 +9,15 @@
 #include <string>
 #include <vector>
 
-// Static: other test files may carry their own copy.
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb_image_write.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/app.h"
 #include "app/editor.h"
-#include "app/editor_frame.h"
 #include "app/editor_ui.h"
 #include "app/panels.h"
 #include "platform/platform.h"
 #include "platform/platform_test_hooks.h"
-#include "render/draw.h"
 #include "scene/file_dialog.h"
 #include "scene/scene.h"
 #include "support/editor_harness.h"
@@ -71,7 +64,7 @@ protected:
     void start(std::initializer_list<const char*> arguments = {}, bool in_scratch_folder = true) {
         started = harness_start(arguments);
         ASSERT_TRUE(started);
-        if (in_scratch_folder) ASSERT_EQ(chdir(folder.c_str()), 0);
+        if (in_scratch_folder) { ASSERT_EQ(chdir(folder.c_str()), 0); }
         harness_mouse_move(700, 700);   // away from the toolbar and the dialogs
         ASSERT_TRUE(harness_frames(2));
     }
@@ -576,21 +569,15 @@ TEST_F(FileManagement, DISABLED_Screenshot) {
     ASSERT_TRUE(control('O'));
     ASSERT_NE(dialog(), nullptr);
     for (int64_t i = 0; i < dialog()->folders.count; i++) {
-        if (text(dialog()->folders.data[i]) == "samples") ASSERT_TRUE(click_row(i));
+        if (text(dialog()->folders.data[i]) == "samples") { ASSERT_TRUE(click_row(i)); }
     }
     for (int64_t i = 0; i < dialog()->files.count; i++) {
-        if (text(dialog()->files.data[i]) == "sample.scene") ASSERT_TRUE(click_row(dialog()->folders.count + i));
+        if (text(dialog()->files.data[i]) == "sample.scene") { ASSERT_TRUE(click_row(dialog()->folders.count + i)); }
     }
     harness_mouse_move(300, 12);   // over the save button
     ASSERT_TRUE(frames(3));
-    editor_frame();
-    final_pass_to_window();
-    int32_t w = editor.window_width, h = editor.window_height;
-    std::vector<uint8_t> pixels((size_t)w * h * 4);
-    harness_read_pixels(0, 0, 0, w, h, 0, pixels.data());
-    stbi_flip_vertically_on_write(1);
     std::string path = std::string(TARNISK_DATA_DIR) + "/../docs/editor.png";
-    ASSERT_TRUE(stbi_write_png(path.c_str(), w, h, 4, pixels.data(), w * 4));
+    ASSERT_TRUE(harness_save_window_png(path.c_str()));
 }
 
 }  // namespace

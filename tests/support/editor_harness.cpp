@@ -1,10 +1,19 @@
 #include "support/editor_harness.h"
 
 #include <cstdlib>
+#include <vector>
 #include <unistd.h>
 
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
+
 #include "app/app.h"
+#include "app/editor.h"
+#include "app/editor_frame.h"
 #include "platform/platform_test_hooks.h"
+#include "render/draw.h"
+#include "support/platform_harness.h"
 
 static String harness_arguments[64];
 static bool harness_running;
@@ -31,3 +40,13 @@ bool harness_frames(int count) {
 }
 
 void harness_stop() { editor_shutdown(); }
+
+bool harness_save_window_png(const char* path) {
+    editor_frame();
+    final_pass_to_window();
+    int32_t w = editor.window_width, h = editor.window_height;
+    std::vector<uint8_t> pixels((size_t)w * h * 4);
+    harness_read_pixels(0, 0, 0, w, h, 0, pixels.data());
+    stbi_flip_vertically_on_write(1);
+    return stbi_write_png(path, w, h, 4, pixels.data(), w * 4) != 0;
+}

@@ -34,3 +34,7 @@ protected:
         if (started) harness_stop();
     }
 };
+
+// Composes the editor frame again, copies it to the window as the main loop
+// does, and writes the window's image as a PNG (for the README's pictures).
+bool harness_save_window_png(const char* path);
