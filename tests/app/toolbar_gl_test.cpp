@@ -56,6 +56,31 @@ protected:
         return running && harness_frames();
     }
 
+    // A frame drawn with the pointer away from the strip: tests that run side
+    // by side on one X server share its pointer, and a stray motion would
+    // leave a hover mark on some button.
+    void frame_without_hover() {
+        for (int attempt = 0; attempt < 20; attempt++) {
+            harness_mouse_move(700, 700);
+            ASSERT_TRUE(harness_frames());
+            if (editor.mouse_y < (float)height() - size()) return;
+        }
+        FAIL() << "the pointer never left the toolbar";
+    }
+    // Wheel notches with the pointer at (x, y) from the top; the frame is
+    // taken again from the same position when a stray motion moved it.
+    void wheel_at(int32_t x, int32_t y, int32_t steps, Scrollbar* (*bar)()) {
+        float before = bar()->position;
+        for (int attempt = 0; attempt < 20; attempt++) {
+            bar()->position = before;
+            harness_mouse_move(x, y);
+            harness_mouse_wheel(steps);
+            ASSERT_TRUE(harness_frames());
+            if (editor.mouse_x == (float)x && editor.mouse_y == (float)(height() - y)) return;
+        }
+        FAIL() << "the pointer never stayed at " << x << ", " << y;
+    }
+
     std::vector<float> strip() {
         int32_t w = editor.window_width, h = (int32_t)size();
         std::vector<float> pixels((size_t)w * h * 4);
@@ -128,6 +153,7 @@ const std::vector<Expected> PANEL_GROUP = {
 };
 
 TEST_F(Toolbar, PixelsFollowTheTable) {
+    frame_without_hover();
     std::vector<float> drawn = strip();
     std::vector<std::vector<Expected>> groups = {
         FILE_GROUP,
@@ -156,7 +182,7 @@ TEST_F(Toolbar, EveryGroupShownWithTheirMarks) {
     editor.tools.gizmo_shown = true;
     editor.scene.gizmo_mode = 2;
     placement_template_set_kind(&editor.scene, OBJECT_MESH);
-    ASSERT_TRUE(harness_frames(1));
+    frame_without_hover();
     std::vector<float> drawn = strip();
     std::vector<std::vector<Expected>> groups = {
         FILE_GROUP,
@@ -245,28 +271,20 @@ TEST_F(Toolbar, PanelButtonsOpenANewPanelEachTime) {
     EXPECT_NE(editor.panels.list.data[0].key, editor.panels.list.data[3].key);
 }
 
+Scrollbar* first_panel_scrollbar() {
+    return &panel_content<GlobalPropertiesPanel>(&editor.panels.list.data[0])->scrollbar;
+}
+
 TEST_F(Toolbar, GlobalPropertiesScrollByAnEighthANotch) {
     ASSERT_GE(editor_open_tool_panel(PANEL_GLOBAL_PROPERTIES), 0);
-    auto* content = panel_content<GlobalPropertiesPanel>(&editor.panels.list.data[0]);
-    EXPECT_EQ(content->scrollbar.position, 1);
-    // Inside the area that takes the wheel (not over the side margins).
-    harness_mouse_move(150, height() - 200);
-    ASSERT_TRUE(harness_frames());
-    harness_mouse_wheel(-2);
-    ASSERT_TRUE(harness_frames());
-    content = panel_content<GlobalPropertiesPanel>(&editor.panels.list.data[0]);
-    EXPECT_FLOAT_EQ(content->scrollbar.position, 0.75f);
-    harness_mouse_move(5, height() - 200);   // the left margin
-    ASSERT_TRUE(harness_frames());
-    harness_mouse_wheel(-1);
-    ASSERT_TRUE(harness_frames());
-    content = panel_content<GlobalPropertiesPanel>(&editor.panels.list.data[0]);
-    EXPECT_FLOAT_EQ(content->scrollbar.position, 0.75f);
-    harness_mouse_move(150, height() - 200);
-    harness_mouse_wheel(-20);
-    ASSERT_TRUE(harness_frames());
-    content = panel_content<GlobalPropertiesPanel>(&editor.panels.list.data[0]);
-    EXPECT_FLOAT_EQ(content->scrollbar.position, 0);
+    EXPECT_EQ(first_panel_scrollbar()->position, 1);
+    // Inside the area that takes the wheel, then over its left margin.
+    wheel_at(150, height() - 200, -2, first_panel_scrollbar);
+    EXPECT_FLOAT_EQ(first_panel_scrollbar()->position, 0.75f);
+    wheel_at(5, height() - 200, -1, first_panel_scrollbar);
+    EXPECT_FLOAT_EQ(first_panel_scrollbar()->position, 0.75f);
+    wheel_at(150, height() - 200, -20, first_panel_scrollbar);
+    EXPECT_FLOAT_EQ(first_panel_scrollbar()->position, 0);
 }
 
 }  // namespace
