@@ -251,8 +251,10 @@ bool directory_get_content(DirectoryContent* out, const String* path, int8_t poo
     for (; it != end; it.increment(error)) {
         if (error) break;
         std::error_code kind_error;
-        const char* entry = it->path().filename().c_str();
-        String copy = string_copy_to(string_from_cstring(entry), pool);
+        // The name's text lives in the path object: keep that object alive
+        // until the copy is made (a temporary's text is gone after the line).
+        std::filesystem::path entry = it->path().filename();
+        String copy = string_copy_to(string_from_cstring(entry.c_str()), pool);
         if (it->is_directory(kind_error)) array_push(&directories, copy);
         else array_push(&files, copy);
     }
