@@ -11,7 +11,7 @@ static LaunchOptions read_options(std::vector<const char*> values, std::string* 
     for (const char* v : values) strings.push_back(string_from_cstring(v));
     Array<String> arguments{strings.empty() ? nullptr : strings.data(), (int64_t)strings.size(),
                             (int64_t)strings.size(), 0};
-    LaunchOptions options{false, false, 12, S("resources.txt")};
+    LaunchOptions options{false, false, 12, S("resources.txt"), {}, {}};
     testing::internal::CaptureStdout();
     launch_options_read(&options, arguments);
     std::string out = testing::internal::GetCapturedStdout();
