@@ -208,6 +208,13 @@ struct ManifestEntry {
 bool manifest_parse_line(String line, ManifestEntry* entry);
 
 Texture texture_load(String path, int32_t wrap_s, int32_t wrap_t, int32_t min_filter, int32_t mag_filter);
+// Uploads RGBA `pixels` as level 0 of the bound 2D texture and every smaller
+// level down to 1 x 1, each the box average of the one above. Overwrites the
+// pixels.
+void texture_image_with_mipmaps(uint8_t* pixels, uint32_t width, uint32_t height);
+// One mipmap step in place on RGBA bytes: each side halves (rounded down, at
+// least 1); an odd side's last output texel averages the three it covers.
+void image_halve(uint8_t* pixels, uint32_t* width, uint32_t* height);
 // The 36 icons in their fixed order, then the default font.
 void icons_load();
 // Reads the resource list; false when the file could not be read (silent).

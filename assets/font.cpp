@@ -112,12 +112,11 @@ static Texture font_texture(String path) {
     image_load(&image, &path, 4);
     Texture texture = texture_create();
     texture_bind(1, texture);
-    texture_image_2d(1, 0, 13, (int32_t)image.width, (int32_t)image.height, 8, 0, image.pixels);
+    texture_image_with_mipmaps(image.pixels, image.width, image.height);
     texture_parameter_wrap(1, 0, 2);
     texture_parameter_wrap(1, 1, 2);
     texture_parameter_filter(1, 3, 1);
     texture_parameter_filter(1, 4, 1);
-    texture_generate_mipmap(1);
     texture_unbind(1);
     return texture;
 }

@@ -12,19 +12,66 @@
 // ---------------------------------------------------------------------------
 // Textures
 
+// Output texel x covers source texels 2x and 2x + 1; the last one of an odd
+// row also takes the row's final texel, so every source texel counts.
+static void source_span(uint32_t out, uint32_t out_size, uint32_t in_size, uint32_t* first, uint32_t* end) {
+    *first = in_size == 1 ? 0 : 2 * out;
+    *end = in_size == 1 ? 1 : out + 1 == out_size ? in_size : 2 * out + 2;
+}
+
+void image_halve(uint8_t* pixels, uint32_t* width, uint32_t* height) {
+    uint32_t in_w = *width, in_h = *height;
+    uint32_t out_w = in_w > 1 ? in_w / 2 : 1, out_h = in_h > 1 ? in_h / 2 : 1;
+    // In place: output texel i is written after every read of the texels
+    // before it, and reads start at source index 2i or later.
+    for (uint32_t y = 0; y < out_h; y++) {
+        uint32_t y0, y1;
+        source_span(y, out_h, in_h, &y0, &y1);
+        for (uint32_t x = 0; x < out_w; x++) {
+            uint32_t x0, x1;
+            source_span(x, out_w, in_w, &x0, &x1);
+            uint32_t sum[4] = {0, 0, 0, 0};
+            for (uint32_t sy = y0; sy < y1; sy++) {
+                const uint8_t* row = pixels + ((size_t)sy * in_w) * 4;
+                for (uint32_t sx = x0; sx < x1; sx++) {
+                    for (int c = 0; c < 4; c++) sum[c] += row[(size_t)sx * 4 + c];
+                }
+            }
+            uint32_t n = (y1 - y0) * (x1 - x0);
+            uint8_t* out = pixels + ((size_t)y * out_w + x) * 4;
+            for (int c = 0; c < 4; c++) out[c] = (uint8_t)((sum[c] + n / 2) / n);
+        }
+    }
+    *width = out_w;
+    *height = out_h;
+}
+
+// Levels below the first are box-filtered here rather than by the driver: a
+// software driver builds a blit program for its first mipmap, which cost
+// more than all the rest of start-up together, and the levels come out the
+// same on every machine.
+void texture_image_with_mipmaps(uint8_t* pixels, uint32_t width, uint32_t height) {
+    texture_image_2d(1, 0, 13, (int32_t)width, (int32_t)height, 8, 0, pixels);
+    for (int32_t level = 1; width > 1 || height > 1; level++) {
+        image_halve(pixels, &width, &height);
+        texture_image_2d(1, level, 13, (int32_t)width, (int32_t)height, 8, 0, pixels);
+    }
+}
+
 Texture texture_load(String path, int32_t wrap_s, int32_t wrap_t, int32_t min_filter, int32_t mag_filter) {
     Image image{};
     image_set_buffer_position(0);
     image_load(&image, &path, 4);   // a failed load still gives a 1 x 1 image
     Texture texture = texture_create();
     texture_bind(1, texture);
-    texture_image_2d(1, 0, 13, (int32_t)image.width, (int32_t)image.height, 8, 0, image.pixels);
+    bool mipmapped = min_filter >= 2 && min_filter <= 5;
+    if (mipmapped) texture_image_with_mipmaps(image.pixels, image.width, image.height);
+    else texture_image_2d(1, 0, 13, (int32_t)image.width, (int32_t)image.height, 8, 0, image.pixels);
     texture_parameter_wrap(1, 0, wrap_s);
     texture_parameter_wrap(1, 1, wrap_t);
     texture_parameter_filter(1, 3, min_filter);
     texture_parameter_filter(1, 4, mag_filter);
     texture_parameterf(1, 10, 8.0f);
-    if (min_filter >= 2 && min_filter <= 5) texture_generate_mipmap(1);
     texture_unbind(1);
     return texture;
 }

@@ -3,12 +3,14 @@
 // console line; texture parameters and mesh buffers reach the GPU.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
@@ -188,6 +190,33 @@ TEST_F(AssetsGlTest, TextureParametersAndDuplicateNames) {
     glBindTexture(GL_TEXTURE_2D, 0);
     EXPECT_EQ(min_filter, GL_LINEAR_MIPMAP_LINEAR);
     EXPECT_EQ(wrap, GL_CLAMP_TO_EDGE);
+}
+
+// A mipmapped texture missing a level samples as black; the levels are ours,
+// so the whole chain and its contents are checked on the GPU's copy.
+TEST_F(AssetsGlTest, MipmappedIconsCarryEveryLevelDownToOneTexel) {
+    icons_load();
+    Texture hue = editor.assets.icons[ICON_HUE];   // 8 x 256: the chain runs on along one side
+    ASSERT_EQ(level_width(hue, 0), 8);
+    GLint width = 0, height = 0;
+    glBindTexture(GL_TEXTURE_2D, hue);
+    for (int level = 1; level <= 8; level++) {
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &width);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &height);
+        EXPECT_EQ(width, std::max(8 >> level, 1)) << "level " << level;
+        EXPECT_EQ(height, 256 >> level) << "level " << level;
+    }
+    std::vector<uint8_t> base(8 * 256 * 4), half(4 * 128 * 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, base.data());
+    glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, half.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    uint32_t w = 8, h = 256;
+    image_halve(base.data(), &w, &h);
+    base.resize(half.size());
+    EXPECT_EQ(base, half);
+    // The hue runs along v: the first level still holds red at the bottom.
+    EXPECT_EQ(half[0], 255);
+    EXPECT_LT(half[2], 16);
 }
 
 TEST_F(AssetsGlTest, MeshMaterialsAndTheBuiltInMessage) {
