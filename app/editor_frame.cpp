@@ -1,7 +1,7 @@
-// The editor frame in its fixed order: camera matrices, picking pass, scene
-// pass into the scene target, then window-pixel matrices and the status
-// texts. Relies on render/ (targets, programs, scene and picking passes),
-// ui/text, the camera and the editor state.
+// The editor frame in its fixed order: camera matrices, picking pass (only
+// in frames that pick), scene pass into the scene target, then window-pixel
+// matrices and the status texts. Relies on render/ (targets, programs, scene
+// and picking passes), ui/text, the camera and the editor state.
 #include "app/editor_frame.h"
 
 #include "app/panels.h"
@@ -74,7 +74,11 @@ static void status_texts() {
 void editor_frame() {
     frames_composed++;
     editor_camera_matrices();
-    picking_pass();
+    // Lookups by id need the id order in every frame, picking or not.
+    scene_objects_sort_by_id(&editor.scene.objects);
+    // Redrawing every object for a picture read only on a press would double
+    // the frame's cost; the pass in the press frame gives the same pixels.
+    if (picking_needed()) picking_pass();
     // The viewport pick (click and selection box) reads the picking image here.
     scene_pass();
     interface_matrices();

@@ -1,7 +1,7 @@
-// The editor frame: camera matrices, the picking pass, the scene pass, then
-// the interface in window pixels (status texts and statistics). Called once
-// per frame by the main loop after input, camera and tools. Relies on the
-// renderer (render/), ui/text and the editor state.
+// The editor frame: camera matrices, the picking pass when the frame picks,
+// the scene pass, then the interface in window pixels (status texts and
+// statistics). Called once per frame by the main loop after input, camera
+// and tools. Relies on the renderer (render/), ui/text and the editor state.
 #pragma once
 
 #include "core/containers.h"

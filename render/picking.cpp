@@ -107,6 +107,8 @@ static void object_pick_draw(const SceneObject& object, int64_t row) {
     }
 }
 
+bool picking_needed() { return input_mouse_is_pressed(MOUSE_PRIMARY) && input_enable_top() != 0; }
+
 void picking_pass() {
     RenderState& render = editor.render;
     SceneState& scene = editor.scene;

@@ -13,6 +13,13 @@
 // camera matrices must already be set.
 void picking_pass();
 
+// Whether this frame reads the picking image. Only a primary-button press
+// with the pointer over the viewport picks (a click, or the press that
+// closes a selection box), so only those frames draw the picking pass; in
+// every other frame the picking image keeps an older frame's contents, and
+// nothing may read it.
+bool picking_needed();
+
 // Puts `objects` back in ascending id order (stable). Costs one pass when
 // they already are; otherwise merge-sorts with frame-pool scratch, or sorts
 // in place when the frame pool has no room.

@@ -5,16 +5,19 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "app/editor.h"
 #include "app/editor_frame.h"
 #include "assets/assets.h"
 #include "platform/platform.h"
+#include "render/picking.h"
 #include "render/targets.h"
 #include "support/editor_harness.h"
 #include "support/platform_harness.h"
@@ -93,7 +96,12 @@ protected:
         return pixel;
     }
     static Rgba scene_pixel(Vec3 world) { return scene_pixel(project(world)); }
+    // The editor draws the picking image only in frames with a press over
+    // the viewport; these checks read it after ordinary frames, so they
+    // draw it first as such a frame would, with the same camera and scene.
     static PickedIdentity picked(Vec2 at) {
+        editor_camera_matrices();
+        picking_pass();
         HarnessPixel16 p = harness_pixel16(editor.render.picking_target.frame_buffer, (int32_t)at.x, (int32_t)at.y);
         uint16_t rgba[4] = {p.r, p.g, p.b, p.a};
         return identity_decode(rgba);
@@ -274,6 +282,94 @@ TEST_F(SceneRenderGlTest, EveryKindIsDrawnAndPickedUnderItsRow) {
     frame();
     expect_color(scene_pixel(Vec3{0, -3, 0}), background, "data hidden");
     EXPECT_EQ(picked(Vec3{0, -3, 0}).row_index, -1);
+}
+
+// The picking image as the editor frame leaves it, read right after the
+// frame: nothing draws into it later in a frame, so this is what a pick in
+// that frame reads.
+static PickedIdentity left_in_picking_image(Vec2 at) {
+    HarnessPixel16 p = harness_pixel16(editor.render.picking_target.frame_buffer, (int32_t)at.x, (int32_t)at.y);
+    uint16_t rgba[4] = {p.r, p.g, p.b, p.a};
+    return identity_decode(rgba);
+}
+
+// Window pixel from the top-left, as the harness injects the pointer.
+static void press_primary_at(Vec2 at) {
+    harness_mouse_down(MOUSE_PRIMARY, (int32_t)at.x, editor.window_height - (int32_t)at.y);
+}
+
+static void release_primary_at(Vec2 at) {
+    harness_mouse_up(MOUSE_PRIMARY, (int32_t)at.x, editor.window_height - (int32_t)at.y);
+}
+
+TEST_F(SceneRenderGlTest, PickingImageIsDrawnInPressFramesOnlyAndHoldsThatFramesScene) {
+    int64_t left = add(quad(at(-3, 0, 0), Vec4{1, 0, 0, 1}));
+    int64_t right = add(quad(at(3, 0, 0), Vec4{0, 1, 0, 1}));
+    Vec2 right_place = project(Vec3{3.2f, 0.1f, 0});
+    Vec2 raised_place = project(Vec3{3.2f, 3.1f, 0});
+
+    press_primary_at(right_place);
+    frame();
+    EXPECT_EQ(left_in_picking_image(right_place).row_index, right) << "a click reads the object under the pointer";
+    EXPECT_EQ(left_in_picking_image(project(Vec3{-3.2f, 0.1f, 0})).row_index, left);
+
+    // Held and released without a new press: no picking work, the image
+    // keeps the press frame's scene although the quad moved away.
+    editor.scene.objects.data[1].transform.position.y = 3;
+    frame();
+    release_primary_at(right_place);
+    frame();
+    EXPECT_EQ(left_in_picking_image(right_place).row_index, right);
+    EXPECT_EQ(left_in_picking_image(raised_place).row_index, -1);
+
+    // The next press sees the scene as it is now, in its own frame.
+    press_primary_at(raised_place);
+    frame();
+    EXPECT_EQ(left_in_picking_image(raised_place).row_index, right);
+    EXPECT_EQ(left_in_picking_image(right_place).row_index, -1);
+    release_primary_at(raised_place);
+    frame();
+
+    // Ctrl+click: the same image in the press frame.
+    editor.scene.objects.data[0].transform.position.y = -3;
+    Vec2 lowered_place = project(Vec3{-3.2f, -2.9f, 0});
+    harness_key_down(KEY_CONTROL);
+    frame();
+    press_primary_at(lowered_place);
+    frame();
+    EXPECT_EQ(left_in_picking_image(lowered_place).row_index, left);
+    release_primary_at(lowered_place);
+    harness_key_up(KEY_CONTROL);
+    frame();
+}
+
+TEST_F(SceneRenderGlTest, PressClosingASelectionBoxFindsEveryObjectInsideIt) {
+    int64_t left = add(quad(at(-3, 0, 0), Vec4{1, 0, 0, 1}));
+    int64_t right = add(quad(at(3, 0, 0), Vec4{0, 1, 0, 1}));
+    frame();
+
+    Vec2 start = project(Vec3{-4.5f, -1.5f, 0}), end = project(Vec3{4.5f, 1.5f, 0});
+    harness_mouse_move((int32_t)start.x, editor.window_height - (int32_t)start.y);
+    harness_key_down(key_letter('B'));
+    frame();
+    harness_key_up(key_letter('B'));
+    harness_mouse_move((int32_t)end.x, editor.window_height - (int32_t)end.y);
+    frame();
+    press_primary_at(end);
+    frame();
+
+    int32_t x = (int32_t)std::min(start.x, end.x), y = (int32_t)std::min(start.y, end.y);
+    int32_t w = (int32_t)std::fabs(end.x - start.x), h = (int32_t)std::fabs(end.y - start.y);
+    std::vector<uint16_t> pixels((size_t)w * h * 4);
+    harness_read_pixels(editor.render.picking_target.frame_buffer, x, y, w, h, 1, pixels.data());
+    bool seen_left = false, seen_right = false;
+    for (size_t i = 0; i < (size_t)w * h; i++) {
+        int64_t row = identity_decode(&pixels[i * 4]).row_index;
+        seen_left = seen_left || row == left;
+        seen_right = seen_right || row == right;
+    }
+    EXPECT_TRUE(seen_left);
+    EXPECT_TRUE(seen_right);
 }
 
 TEST_F(SceneRenderGlTest, PickingPassRestoresIdOrderForLookups) {
