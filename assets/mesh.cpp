@@ -17,6 +17,9 @@
 #endif
 
 #include "app/editor.h"
+#include <chrono>
+#include <cstdio>
+static double debug_now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 #include "core/format.h"
 #include "platform/platform.h"
 
@@ -547,7 +550,15 @@ enum : int32_t {
     SPAN_GROUPED,     // indices regrouped by material
     SPAN_VERTICES,
     SPAN_HEADS,       // first vertex of each position
+    // The second thread's arrays (see "The tail of a large file").
+    SPAN_TAIL_TEXT,
+    SPAN_TAIL_POSITIONS,
+    SPAN_TAIL_UVS,
+    SPAN_TAIL_STREAM,
+    SPAN_TAIL_NAMES,
+    SPAN_END,
 };
+static_assert((int32_t)SPAN_END <= (int32_t)SCRATCH_SPANS);
 
 static inline uint64_t corner_hash(const CornerKey& key) {
     uint64_t h = (uint64_t)key.position * 0x9E3779B97F4A7C15ull;
@@ -621,8 +632,8 @@ struct BuildState {
 
 // Makes room for `needed` elements in the array of span `slot`; the array
 // may move. False (and the build failed) when the memory is refused.
-template <typename T>
-static bool array_room(BuildState* s, int32_t slot, T** data, int64_t* capacity, int64_t needed) {
+template <typename State, typename T>
+static bool array_room(State* s, int32_t slot, T** data, int64_t* capacity, int64_t needed) {
     if (needed <= *capacity) return true;
     if (s->failed || needed > INT64_MAX / 2 / (int64_t)sizeof(T) ||
         !scratch_grow(s->arena, slot, needed * (int64_t)sizeof(T))) {
@@ -640,28 +651,37 @@ static void console_add(BuildState* s, String text) {
     s->console_length += text.length;
 }
 
-// Reads one index field; false when it is not a number. An index in the
-// file is 1-based, or negative: relative to the end of the list so far.
-static inline bool read_index(const uint8_t** at, const uint8_t* end, int64_t so_far, int64_t limit, int64_t* highest,
-                              uint32_t* out) {
+// The sign and digits of one index field; false when there are none. Past
+// 2^40 the value only has to stay out of every list's range, so it stops
+// growing there.
+static inline bool index_digits(const uint8_t** at, const uint8_t* end, bool* negative, int64_t* value) {
     const uint8_t* p = *at;
-    bool negative = false;
+    *negative = false;
     if (p < end && (*p == '-' || *p == '+')) {
-        negative = *p == '-';
+        *negative = *p == '-';
         p++;
     }
     uint64_t digits = 0;
     int64_t count = digit_run(p, end, &digits);
     if (count == 0) return false;
-    int64_t value = (int64_t)digits;
+    *value = (int64_t)digits;
     if (count > 12) {
-        // Past 2^40 the value only has to stay out of every list's range.
-        value = 0;
+        int64_t v = 0;
         for (int64_t i = 0; i < count; i++)
-            if (value < ((int64_t)1 << 40)) value = value * 10 + (p[i] - '0');
+            if (v < ((int64_t)1 << 40)) v = v * 10 + (p[i] - '0');
+        *value = v;
     }
-    p += count;
-    *at = p;
+    *at = p + count;
+    return true;
+}
+
+// Reads one index field; false when it is not a number. An index in the
+// file is 1-based, or negative: relative to the end of the list so far.
+static inline bool read_index(const uint8_t** at, const uint8_t* end, int64_t so_far, int64_t limit, int64_t* highest,
+                              uint32_t* out) {
+    bool negative;
+    int64_t value;
+    if (!index_digits(at, end, &negative, &value)) return false;
     int64_t index = negative ? so_far - value : value - 1;
     if (value == 0 || index < 0 || index >= limit) {
         *out = INDEX_INVALID;
@@ -982,34 +1002,331 @@ static void obj_read(BuildState* s, String text) {
 
 static constexpr int64_t READ_BLOCK = 256 << 10;
 
-// The file in blocks that stay in the cache, each parsed up to its last
-// line feed; the unfinished line moves to the front for the next block.
-static void obj_read_file(BuildState* s, FileHandle file) {
-    ScratchArena* arena = s->arena;
-    int64_t kept = 0;
-    while (!s->failed && !s->too_large) {
-        int64_t capacity = arena->spans[SPAN_TEXT].capacity;
-        if (capacity - kept < READ_BLOCK && !scratch_grow(arena, SPAN_TEXT, kept + READ_BLOCK)) {
-            s->failed = true;
-            return;
-        }
-        uint8_t* base = arena->spans[SPAN_TEXT].base;
-        int64_t room = arena->spans[SPAN_TEXT].capacity - kept;
+// The next `limit` bytes of the file (or all that are left) in blocks that
+// stay in the cache, each handed to visit(text, offset) up to its last line
+// feed; the unfinished line moves to the front for the next block. `offset`
+// counts from where the reading started. Stops when visit returns false;
+// false when the memory for a block was refused.
+template <typename Visit>
+static bool blocks_read(ScratchArena* arena, int32_t slot, FileHandle file, int64_t limit, Visit&& visit) {
+    int64_t kept = 0, consumed = 0;
+    while (true) {
+        int64_t capacity = arena->spans[slot].capacity;
+        if (capacity - kept < READ_BLOCK && !scratch_grow(arena, slot, kept + READ_BLOCK)) return false;
+        uint8_t* base = arena->spans[slot].base;
+        int64_t room = arena->spans[slot].capacity - kept;
+        int64_t left = limit - consumed - kept;
+        bool last_block = room >= left;
+        if (last_block) room = left;
         int64_t got = file_read(file, room, base + kept);
         if (got < 0) got = 0;
         int64_t filled = kept + got;
-        if (got < room) {   // the end of the file
-            obj_read(s, String{base, filled});
-            return;
+        if (got < room || last_block) {   // the end of the file or of the part
+            if (filled > 0) visit(String{base, filled}, consumed);
+            return true;
         }
         const uint8_t* feed = static_cast<const uint8_t*>(memrchr(base, '\n', (size_t)filled));
         int64_t whole = feed ? feed + 1 - base : 0;
-        if (whole > 0) obj_read(s, String{base, whole});
+        if (whole > 0 && !visit(String{base, whole}, consumed)) return true;
+        consumed += whole;
         kept = filled - whole;
         if (kept > 0 && whole > 0) std::memmove(base, base + whole, (size_t)kept);
     }
 }
 
+static void obj_read_file(BuildState* s, FileHandle file, int64_t limit) {
+    bool read = blocks_read(s->arena, SPAN_TEXT, file, limit, [s](String text, int64_t) {
+        obj_read(s, text);
+        return !s->failed && !s->too_large;
+    });
+    if (!read) s->failed = true;
+}
+
+// ---------------------------------------------------------------------------
+// The tail of a large file, read by a second thread while the first reads
+// the head. The tail's vertex lists are read as they are; its faces and its
+// "usemtl", "o" and "mtllib" lines go into a stream of words that the first
+// thread then builds in file order, exactly as if it had read those lines
+// itself, so the result does not depend on the split. Anything the stream
+// cannot hold (an index past 2^31, a list past 2^29 in the tail, memory
+// refused) stops the tail there; the first thread reads the rest itself.
+//
+// Stream records: a face is a header (TAIL_FACE, TAIL_MALFORMED when a
+// corner field was not well formed, and the corner count) followed by three
+// words per corner: position, texture coordinate and normal as read. A word
+// is INDEX_NONE when that field was not there, TAIL_NEVER for the index 0
+// and for one past every list, the index itself for a positive one, or TAIL_RELATIVE plus the position
+// in the tail's own list plus TAIL_BIAS for a negative one. Other lines are
+// a header (the line kind) followed by the offset and length of their name.
+
+enum : uint32_t {
+    TAIL_FACE = 0x80000000u,
+    TAIL_MALFORMED = 0x40000000u,
+    TAIL_COUNT_MASK = 0x3FFFFFFFu,
+    TAIL_NEVER = 0xFFFFFFFEu,
+    TAIL_RELATIVE = 0x80000000u,
+    TAIL_BIAS = 1u << 29,
+};
+
+struct TailState {
+    ScratchArena* arena;         // `own`, so that the threads never share a record
+    ScratchArena own;
+    bool failed;
+    Vec3* positions;
+    int64_t position_count, position_capacity;
+    Vec2* uvs;
+    int64_t uv_count, uv_capacity;
+    int64_t normal_count;
+    uint32_t* stream;
+    int64_t stream_count, stream_capacity;
+    uint8_t* names;
+    int64_t names_length, names_capacity;
+    bool stopped;                // the rest from stop_offset is not in the stream
+    int64_t stop_offset;         // from the start of the tail
+    // The input: text in memory, or a file already placed at the tail.
+    String text;
+    FileHandle file;
+    bool from_file;
+    double debug_time;
+};
+
+// One index field as a stream word; false when it is not a number. Sets
+// *odd when the value does not fit a word.
+static inline bool tail_index(const uint8_t** at, const uint8_t* end, int64_t so_far, uint32_t* out, bool* odd) {
+    bool negative;
+    int64_t value;
+    if (!index_digits(at, end, &negative, &value)) return false;
+    if (value == 0 || (!negative && value - 1 >= INDEX_LIMIT)) {
+        *out = TAIL_NEVER;   // past every list, whatever its length
+    } else if (!negative) {
+        if (value > (int64_t)INT32_MAX) *odd = true;
+        *out = (uint32_t)(value - 1);
+    } else {
+        if (value > (int64_t)TAIL_BIAS || so_far >= (int64_t)TAIL_BIAS) *odd = true;
+        *out = TAIL_RELATIVE | (uint32_t)(so_far - value + (int64_t)TAIL_BIAS);
+    }
+    return true;
+}
+
+// The same reading as read_face and read_corner, into the stream. False
+// when the line cannot be held there.
+static bool tail_face(TailState* t, Line line) {
+    int64_t header = t->stream_count;
+    if (!array_room(t, SPAN_TAIL_STREAM, &t->stream, &t->stream_capacity, header + 1)) return false;
+    t->stream_count++;
+    int64_t count = 0;
+    bool malformed = false, odd = false;
+    while (true) {
+        skip_blanks(&line);
+        if (at_field_end(line)) break;
+        if (!array_room(t, SPAN_TAIL_STREAM, &t->stream, &t->stream_capacity, t->stream_count + 3)) return false;
+        uint32_t* corner = t->stream + t->stream_count;
+        t->stream_count += 3;
+        corner[0] = corner[1] = corner[2] = INDEX_NONE;
+        const uint8_t* p = line.at;
+        const uint8_t* end = line.end;
+        bool ok = tail_index(&p, end, t->position_count, &corner[0], &odd);
+        if (ok && p < end && *p == '/') {
+            p++;
+            if (p < end && *p == '/') {
+                p++;
+                ok = tail_index(&p, end, t->normal_count, &corner[2], &odd);
+            } else {
+                ok = tail_index(&p, end, t->uv_count, &corner[1], &odd);
+                if (ok && p < end && *p == '/') {
+                    p++;
+                    ok = tail_index(&p, end, t->normal_count, &corner[2], &odd);
+                }
+            }
+        }
+        if (ok && p < end && !is_blank(*p) && *p != '#') ok = false;
+        while (p < end && !is_blank(*p) && *p != '#') p++;
+        line.at = p;
+        if (!ok) malformed = true;
+        count++;
+    }
+    if (odd || count > (int64_t)TAIL_COUNT_MASK) return false;
+    t->stream[header] = TAIL_FACE | (malformed ? TAIL_MALFORMED : 0u) | (uint32_t)count;
+    return true;
+}
+
+static bool tail_named(TailState* t, LineKind kind, String name) {
+    if (t->names_length + name.length > (int64_t)UINT32_MAX) return false;
+    if (!array_room(t, SPAN_TAIL_STREAM, &t->stream, &t->stream_capacity, t->stream_count + 3) ||
+        !array_room(t, SPAN_TAIL_NAMES, &t->names, &t->names_capacity, t->names_length + name.length + 1))
+        return false;
+    if (name.length > 0) std::memcpy(t->names + t->names_length, name.data, (size_t)name.length);
+    uint32_t* record = t->stream + t->stream_count;
+    record[0] = (uint32_t)kind;
+    record[1] = (uint32_t)t->names_length;
+    record[2] = (uint32_t)name.length;
+    t->stream_count += 3;
+    t->names_length += name.length;
+    return true;
+}
+
+// Whole lines of the tail; false when it stopped (stop_offset set from
+// `offset`, the text's place in the tail).
+static bool tail_read(TailState* t, String text, int64_t offset) {
+    const uint8_t* cursor = text.data;
+    const uint8_t* end = text.data + text.length;
+    Line line;
+    while (true) {
+        const uint8_t* start = cursor;
+        if (!next_line(&cursor, end, &line)) return true;
+        int64_t stream_before = t->stream_count;
+        bool held = true;
+        LineKind kind = classify(&line);
+        switch (kind) {
+        case LINE_V: {
+            held = array_room(t, SPAN_TAIL_POSITIONS, &t->positions, &t->position_capacity, t->position_count + 1);
+            if (!held) break;
+            bool present;
+            Vec3& p = t->positions[t->position_count++];
+            p.x = (float)read_decimal(&line, &present);
+            p.y = (float)read_decimal(&line, &present);
+            p.z = (float)read_decimal(&line, &present);
+            break;
+        }
+        case LINE_VT: {
+            held = array_room(t, SPAN_TAIL_UVS, &t->uvs, &t->uv_capacity, t->uv_count + 1);
+            if (!held) break;
+            bool present;
+            Vec2& uv = t->uvs[t->uv_count++];
+            uv.x = (float)read_decimal(&line, &present);
+            uv.y = (float)read_decimal(&line, &present);
+            break;
+        }
+        case LINE_VN: t->normal_count++; break;
+        case LINE_F: held = tail_face(t, line); break;
+        case LINE_O:
+        case LINE_MTLLIB:
+        case LINE_USEMTL: held = tail_named(t, kind, rest_as_name(line)); break;
+        default: break;
+        }
+        if (!held) {
+            // Anything half written for this line is left out.
+            t->stream_count = stream_before;
+            t->stopped = true;
+            t->stop_offset = offset + (start - text.data);
+            return false;
+        }
+    }
+}
+
+static void tail_run(void* data) {
+    TailState* t = static_cast<TailState*>(data);
+    double t0 = debug_now();
+    struct D { TailState* t; double t0; ~D() { t->debug_time = debug_now() - t0; } } d{t, t0};
+    if (!t->from_file) {
+        tail_read(t, t->text, 0);
+        return;
+    }
+    int64_t done = 0;
+    bool read = blocks_read(t->arena, SPAN_TAIL_TEXT, t->file, INT64_MAX, [t, &done](String text, int64_t offset) {
+        if (!tail_read(t, text, offset)) return false;
+        done = offset + text.length;
+        return true;
+    });
+    if (!read && !t->stopped) {
+        // The memory for a block was refused: the first thread reads the
+        // rest from the first line not in the stream.
+        t->stopped = true;
+        t->stop_offset = done;
+    }
+}
+
+// Resolves a stream word as read_index does, now that the lists' lengths
+// before the tail are known.
+static inline uint32_t tail_resolve(uint32_t word, int64_t before, int64_t limit, int64_t* highest) {
+    if (word == INDEX_NONE) return INDEX_NONE;
+    if (word == TAIL_NEVER) return INDEX_INVALID;
+    int64_t index = (word & TAIL_RELATIVE) ? before + (int64_t)(word & ~TAIL_RELATIVE) - (int64_t)TAIL_BIAS : (int64_t)word;
+    if (index < 0 || index >= limit) return INDEX_INVALID;
+    if (index >= *highest) *highest = index + 1;
+    return (uint32_t)index;
+}
+
+// Builds the tail's stream after the head: its lists are appended, then its
+// faces and named lines are taken in file order.
+static void tail_build(BuildState* s, const TailState* t) {
+    int64_t positions_before = s->position_count, uvs_before = s->uv_count, normals_before = s->normal_count;
+    if (t->position_count > 0) {
+        if (!array_room(s, SPAN_POSITIONS, &s->positions, &s->position_capacity, positions_before + t->position_count))
+            return;
+        std::memcpy(s->positions + positions_before, t->positions, (size_t)t->position_count * sizeof(Vec3));
+        s->position_count += t->position_count;
+    }
+    if (t->uv_count > 0) {
+        if (!array_room(s, SPAN_UVS, &s->uvs, &s->uv_capacity, uvs_before + t->uv_count)) return;
+        std::memcpy(s->uvs + uvs_before, t->uvs, (size_t)t->uv_count * sizeof(Vec2));
+        s->uv_count += t->uv_count;
+    }
+    s->normal_count += t->normal_count;
+    const uint32_t* word = t->stream;
+    const uint32_t* end = t->stream + t->stream_count;
+    while (word < end && !s->failed && !s->too_large) {
+        uint32_t header = *word++;
+        if (!(header & TAIL_FACE)) {
+            String name{t->names + word[0], (int64_t)word[1]};
+            word += 2;
+            if (header == LINE_O) {
+                if (s->current_material >= 0) name_object(s, name);
+            } else if (header == LINE_MTLLIB) {
+                read_libraries(s, name);
+            } else {
+                use_material(s, name);
+            }
+            continue;
+        }
+        int64_t count = header & TAIL_COUNT_MASK;
+        bool valid = !(header & TAIL_MALFORMED);
+        if (count > s->face_capacity && !array_room(s, SPAN_FACE, &s->face, &s->face_capacity, count)) return;
+        for (int64_t i = 0; i < count; i++, word += 3) {
+            CornerKey& key = s->face[i];
+            key.position = tail_resolve(word[0], positions_before, s->limits.positions, &s->highest_position);
+            key.uv = tail_resolve(word[1], uvs_before, s->limits.uvs, &s->highest_uv);
+            key.normal = tail_resolve(word[2], normals_before, s->limits.normals, &s->highest_normal);
+            if (key.uv == INDEX_INVALID) key.uv = INDEX_NONE;
+            if (key.normal == INDEX_INVALID) key.normal = INDEX_NONE;
+            if (key.position >= INDEX_INVALID) valid = false;
+        }
+        if (count < 3 || !valid) {
+            s->dropped_faces++;
+            continue;
+        }
+        emit_face(s, count);
+    }
+}
+
+// The tail's spans live in the build's arena between passes, which gives
+// them back; a pass takes them over while its thread runs.
+static void tail_take_over(ScratchArena* arena, TailState* t) {
+    for (int32_t slot = SPAN_TAIL_TEXT; slot <= SPAN_TAIL_NAMES; slot++) {
+        t->own.spans[slot] = arena->spans[slot];
+        arena->spans[slot] = ScratchSpan{};
+    }
+}
+
+static void tail_hand_over(ScratchArena* arena, TailState* t) {
+    for (int32_t slot = SPAN_TAIL_TEXT; slot <= SPAN_TAIL_NAMES; slot++) {
+        arena->spans[slot] = t->own.spans[slot];
+        t->own.spans[slot] = ScratchSpan{};
+    }
+    if (t->own.bytes_refused > arena->bytes_refused) arena->bytes_refused = t->own.bytes_refused;
+}
+
+MeshSplitting mesh_splitting{(int64_t)1 << 20, 96};
+
+// Where the tail starts: the first line that starts at or after the share
+// of `size` that the head takes; `size` when there is no tail.
+static int64_t tail_start(int64_t size, int32_t head_share) {
+    if (size < mesh_splitting.minimum_bytes || size < 2) return size;
+    int64_t at = size / 256 * head_share + size % 256 * head_share / 256;
+    return at < 1 ? 1 : at;
+}
+
+// ---------------------------------------------------------------------------
 // ---------------------------------------------------------------------------
 // Ranges. A material used in several separate runs of faces would otherwise
 // keep only its last run and lose the rest from every draw; such meshes get
@@ -1168,6 +1485,37 @@ static void report_failure(MeshBuild* build, const BuildState* s) {
     build->bytes_needed = s->too_large ? -1 : scratch_bytes(s->arena);
 }
 
+// After the head: the tail's stream, then whatever the tail left unread.
+// Returns where that rest starts (from the start of the tail), or -1.
+static int64_t tail_finish(BuildState* s, TailState* t, ThreadHandle* thread) {
+    thread_join(thread);
+    tail_hand_over(s->arena, t);
+    if (s->failed || s->too_large) return -1;
+    tail_build(s, t);
+    return t->stopped && !s->failed && !s->too_large ? t->stop_offset : -1;
+}
+
+// One pass over text in memory, the tail on a second thread when it is long.
+static void text_pass(BuildState* s, String text) {
+    int64_t split = tail_start(text.length, mesh_splitting.head_share);
+    if (split < text.length) {
+        const void* feed = std::memchr(text.data + split - 1, '\n', (size_t)(text.length - split + 1));
+        split = feed ? static_cast<const uint8_t*>(feed) + 1 - text.data : text.length;
+    }
+    TailState tail{};
+    tail.arena = &tail.own;
+    tail_take_over(s->arena, &tail);
+    tail.text = String{text.data + split, text.length - split};
+    ThreadHandle thread{};
+    if (split < text.length && !thread_start(&thread, tail_run, &tail)) split = text.length;
+    obj_read(s, String{text.data, split});
+    if (split >= text.length) tail_hand_over(s->arena, &tail);
+    if (split < text.length) {
+        int64_t rest = tail_finish(s, &tail, &thread);
+        if (rest >= 0) obj_read(s, String{text.data + split + rest, text.length - split - rest});
+    }
+}
+
 bool mesh_build(MeshBuild* build, ScratchArena* arena, String text, String obj_path, bool read_libraries,
                 String library_text) {
     *build = MeshBuild{};
@@ -1175,11 +1523,11 @@ bool mesh_build(MeshBuild* build, ScratchArena* arena, String text, String obj_p
     BuildOptions options{directory_of(obj_path), read_libraries, library_text};
     BuildState s{};
     build_start(&s, arena, options, IndexLimits{INDEX_LIMIT, INDEX_LIMIT, INDEX_LIMIT});
-    obj_read(&s, text);
+    text_pass(&s, text);
     if (!s.failed && !s.too_large && needs_second_pass(&s)) {
         IndexLimits exact{s.position_count, s.uv_count, s.normal_count};
         build_start(&s, arena, options, exact);
-        obj_read(&s, text);
+        text_pass(&s, text);
     }
     if (!build_finish(build, &s)) {
         report_failure(build, &s);
@@ -1189,29 +1537,72 @@ bool mesh_build(MeshBuild* build, ScratchArena* arena, String text, String obj_p
     return true;
 }
 
-int32_t mesh_build_file(MeshBuild* build, ScratchArena* arena, String path) {
-    *build = MeshBuild{};
-    *arena = ScratchArena{};
+// The first line start at or after `at`; `size` when there is none. The
+// file is left anywhere.
+static int64_t file_line_start(FileHandle file, int64_t at, int64_t size) {
+    // A line feed just before `at` makes `at` itself a line start.
+    int64_t from = at - 1;
+    if (!file_seek(file, from)) return size;
+    uint8_t window[4096];
+    while (from < size) {
+        int64_t got = file_read(file, (int64_t)sizeof window, window);
+        if (got <= 0) return size;
+        const void* feed = std::memchr(window, '\n', (size_t)got);
+        if (feed) return from + (static_cast<const uint8_t*>(feed) - window) + 1;
+        from += got;
+    }
+    return size;
+}
+
+// One pass over the file, the tail on a second thread (through a handle of
+// its own) when it is long. False when the file cannot be read.
+static bool file_pass(BuildState* s, String path) {
     FileHandle file = file_open(&path, FILE_READ);
     if (file_failed(file)) {
         file_close(file);
-        return 1;
+        return false;
     }
+    int64_t size = file_size(file);
+    int64_t split = tail_start(size, mesh_splitting.head_share);
+    if (split < size) split = file_line_start(file, split, size);
+    TailState tail{};
+    tail.arena = &tail.own;
+    tail_take_over(s->arena, &tail);
+    tail.from_file = true;
+    ThreadHandle thread{};
+    if (split < size) {
+        tail.file = file_open(&path, FILE_READ);
+        if (file_failed(tail.file) || !file_seek(tail.file, split) || !thread_start(&thread, tail_run, &tail)) {
+            file_close(tail.file);
+            split = size;
+        }
+    }
+    if (split >= size) tail_hand_over(s->arena, &tail);
+    bool ok = file_seek(file, 0);
+    if (ok) obj_read_file(s, file, split < size ? split : INT64_MAX);
+    if (split < size) {
+        int64_t rest = tail_finish(s, &tail, &thread);
+        file_close(tail.file);
+        if (ok && rest >= 0) {
+            if (file_seek(file, split + rest)) obj_read_file(s, file, INT64_MAX);
+            else s->failed = true;
+        }
+    }
+    file_close(file);
+    return ok;
+}
+
+int32_t mesh_build_file(MeshBuild* build, ScratchArena* arena, String path) {
+    *build = MeshBuild{};
+    *arena = ScratchArena{};
     BuildOptions options{directory_of(path), true, String{nullptr, 0}};
     BuildState s{};
     build_start(&s, arena, options, IndexLimits{INDEX_LIMIT, INDEX_LIMIT, INDEX_LIMIT});
-    obj_read_file(&s, file);
-    file_close(file);
+    if (!file_pass(&s, path)) return 1;
     if (!s.failed && !s.too_large && needs_second_pass(&s)) {
         IndexLimits exact{s.position_count, s.uv_count, s.normal_count};
         build_start(&s, arena, options, exact);
-        file = file_open(&path, FILE_READ);
-        if (file_failed(file)) {
-            file_close(file);
-            return 1;
-        }
-        obj_read_file(&s, file);
-        file_close(file);
+        if (!file_pass(&s, path)) return 1;
     }
     if (!build_finish(build, &s)) {
         report_failure(build, &s);

@@ -15,7 +15,7 @@ struct ScratchSpan {
     uint8_t* base;
     int64_t capacity;
 };
-enum : int32_t { SCRATCH_SPANS = 16, SCRATCH_BUMP_BLOCKS = 64 };
+enum : int32_t { SCRATCH_SPANS = 24, SCRATCH_BUMP_BLOCKS = 64 };
 struct ScratchArena {
     ScratchSpan spans[SCRATCH_SPANS];
     ScratchSpan bump[SCRATCH_BUMP_BLOCKS];
@@ -71,6 +71,15 @@ struct MeshBuild {
 // when memory ran out.
 bool mesh_build(MeshBuild* build, ScratchArena* arena, String text, String obj_path, bool read_libraries,
                 String library_text = String{nullptr, 0});
+
+// Texts of at least `minimum_bytes` are read by two threads: the first
+// takes head_share/256 of the text, the second the rest, and the result is
+// the same as one thread's. Tests move the split to check just that.
+struct MeshSplitting {
+    int64_t minimum_bytes;
+    int32_t head_share;
+};
+extern MeshSplitting mesh_splitting;
 
 // Reads the OBJ file in blocks and builds it in the arena. Returns 0 when
 // done, 1 when the file cannot be opened, 2 when memory ran out (or the model

@@ -91,6 +91,7 @@ int64_t file_read(FileHandle handle, int64_t size, void* buffer);      // bytes 
 int64_t file_write(FileHandle handle, int64_t size, const void* data); // bytes written
 bool file_flush(FileHandle handle);          // true when the bytes reached the storage
 bool file_close(FileHandle handle);          // false when closing reported an error
+bool file_seek(FileHandle handle, int64_t offset);   // the next read starts `offset` bytes into the file
 bool file_exists(const String* path);
 // A folder (the empty path is the working directory).
 bool directory_exists(const String* path);
@@ -107,6 +108,13 @@ bool file_link_target(const String* path, String* target, int8_t pool);
 // bits (and, where allowed, the owner) of an existing `path`, otherwise
 // those any new file gets.
 FileHandle file_create_beside(const String* path, String* name, int8_t pool);
+
+// A second thread for work that splits in two. False when none could be
+// started (the caller then does the work itself); every started thread is
+// joined once.
+struct ThreadHandle { uint64_t id; bool started; };
+bool thread_start(ThreadHandle* thread, void (*run)(void*), void* data);
+void thread_join(ThreadHandle* thread);
 
 // Sub-directory names ("." and ".." first) then file names, in the pool.
 struct DirectoryContent {

@@ -1,16 +1,18 @@
 // The parts of the platform that need no window: files through the C
-// library, directory listing through std::filesystem, message-box recording,
-// and math. SDL2 and OpenGL live in platform_sdl.cpp.
+// library, directory listing through std::filesystem, threads through
+// pthreads, message-box recording, and math. SDL2 and OpenGL live in platform_sdl.cpp.
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <new>
 #include <system_error>
 #include <vector>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,6 +83,44 @@ int64_t file_read(FileHandle handle, int64_t size, void* buffer) {
     size_t got = std::fread(buffer, 1, (size_t)size, static_cast<FILE*>(handle.file));
     if (got != (size_t)size && std::ferror(static_cast<FILE*>(handle.file))) remember_error(errno);
     return (int64_t)got;
+}
+
+bool file_seek(FileHandle handle, int64_t offset) {
+    if (file_failed(handle) || offset < 0) return false;
+    if (fseeko(static_cast<FILE*>(handle.file), (off_t)offset, SEEK_SET) == 0) return true;
+    remember_error(errno);
+    return false;
+}
+
+bool thread_start(ThreadHandle* thread, void (*run)(void*), void* data) {
+    struct Start {
+        void (*run)(void*);
+        void* data;
+        static void* enter(void* start) {
+            Start* s = static_cast<Start*>(start);
+            s->run(s->data);
+            delete s;
+            return nullptr;
+        }
+    };
+    *thread = ThreadHandle{};
+    Start* start = new (std::nothrow) Start{run, data};
+    if (!start) return false;
+    pthread_t id;
+    if (pthread_create(&id, nullptr, &Start::enter, start) != 0) {
+        delete start;
+        return false;
+    }
+    static_assert(sizeof(pthread_t) <= sizeof(uint64_t));
+    thread->id = (uint64_t)id;
+    thread->started = true;
+    return true;
+}
+
+void thread_join(ThreadHandle* thread) {
+    if (!thread->started) return;
+    pthread_join((pthread_t)thread->id, nullptr);
+    thread->started = false;
 }
 
 int64_t file_write(FileHandle handle, int64_t size, const void* data) {
