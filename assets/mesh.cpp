@@ -9,17 +9,16 @@
 // import and upload.
 #include "assets/mesh.h"
 
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
 
 #include "app/editor.h"
-#include <chrono>
-#include <cstdio>
-static double debug_now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 #include "core/format.h"
 #include "platform/platform.h"
 
@@ -1068,6 +1067,10 @@ enum : uint32_t {
     TAIL_BIAS = 1u << 29,
 };
 
+struct TailCounts {
+    int64_t stream, positions, uvs, normals;
+};
+
 struct TailState {
     ScratchArena* arena;         // `own`, so that the threads never share a record
     ScratchArena own;
@@ -1087,8 +1090,29 @@ struct TailState {
     String text;
     FileHandle file;
     bool from_file;
-    double debug_time;
+    // What the first thread may build: the counts at the last whole block
+    // the tail published, and whether the tail is done. The tail's arrays
+    // only move under `lock`, and the first thread holds it while it reads
+    // them; the tail publishes only when it finds the lock free, so it never
+    // waits for a build.
+    std::mutex lock;
+    std::condition_variable published_signal;
+    TailCounts published;
+    int64_t publish_number;
+    bool finished;
 };
+
+// array_room for the tail's arrays, which the first thread may be reading.
+template <typename T>
+static bool tail_room(TailState* t, int32_t slot, T** data, int64_t* capacity, int64_t needed) {
+    if (needed <= *capacity) return true;
+    std::lock_guard<std::mutex> hold(t->lock);
+    return array_room(t, slot, data, capacity, needed);
+}
+
+static TailCounts tail_counts(const TailState* t) {
+    return TailCounts{t->stream_count, t->position_count, t->uv_count, t->normal_count};
+}
 
 // One index field as a stream word; false when it is not a number. Sets
 // *odd when the value does not fit a word.
@@ -1112,14 +1136,14 @@ static inline bool tail_index(const uint8_t** at, const uint8_t* end, int64_t so
 // when the line cannot be held there.
 static bool tail_face(TailState* t, Line line) {
     int64_t header = t->stream_count;
-    if (!array_room(t, SPAN_TAIL_STREAM, &t->stream, &t->stream_capacity, header + 1)) return false;
+    if (!tail_room(t, SPAN_TAIL_STREAM, &t->stream, &t->stream_capacity, header + 1)) return false;
     t->stream_count++;
     int64_t count = 0;
     bool malformed = false, odd = false;
     while (true) {
         skip_blanks(&line);
         if (at_field_end(line)) break;
-        if (!array_room(t, SPAN_TAIL_STREAM, &t->stream, &t->stream_capacity, t->stream_count + 3)) return false;
+        if (!tail_room(t, SPAN_TAIL_STREAM, &t->stream, &t->stream_capacity, t->stream_count + 3)) return false;
         uint32_t* corner = t->stream + t->stream_count;
         t->stream_count += 3;
         corner[0] = corner[1] = corner[2] = INDEX_NONE;
@@ -1152,8 +1176,8 @@ static bool tail_face(TailState* t, Line line) {
 
 static bool tail_named(TailState* t, LineKind kind, String name) {
     if (t->names_length + name.length > (int64_t)UINT32_MAX) return false;
-    if (!array_room(t, SPAN_TAIL_STREAM, &t->stream, &t->stream_capacity, t->stream_count + 3) ||
-        !array_room(t, SPAN_TAIL_NAMES, &t->names, &t->names_capacity, t->names_length + name.length + 1))
+    if (!tail_room(t, SPAN_TAIL_STREAM, &t->stream, &t->stream_capacity, t->stream_count + 3) ||
+        !tail_room(t, SPAN_TAIL_NAMES, &t->names, &t->names_capacity, t->names_length + name.length + 1))
         return false;
     if (name.length > 0) std::memcpy(t->names + t->names_length, name.data, (size_t)name.length);
     uint32_t* record = t->stream + t->stream_count;
@@ -1179,7 +1203,7 @@ static bool tail_read(TailState* t, String text, int64_t offset) {
         LineKind kind = classify(&line);
         switch (kind) {
         case LINE_V: {
-            held = array_room(t, SPAN_TAIL_POSITIONS, &t->positions, &t->position_capacity, t->position_count + 1);
+            held = tail_room(t, SPAN_TAIL_POSITIONS, &t->positions, &t->position_capacity, t->position_count + 1);
             if (!held) break;
             bool present;
             Vec3& p = t->positions[t->position_count++];
@@ -1189,7 +1213,7 @@ static bool tail_read(TailState* t, String text, int64_t offset) {
             break;
         }
         case LINE_VT: {
-            held = array_room(t, SPAN_TAIL_UVS, &t->uvs, &t->uv_capacity, t->uv_count + 1);
+            held = tail_room(t, SPAN_TAIL_UVS, &t->uvs, &t->uv_capacity, t->uv_count + 1);
             if (!held) break;
             bool present;
             Vec2& uv = t->uvs[t->uv_count++];
@@ -1214,26 +1238,54 @@ static bool tail_read(TailState* t, String text, int64_t offset) {
     }
 }
 
+static void tail_publish(TailState* t) {
+    {
+        std::unique_lock<std::mutex> hold(t->lock, std::try_to_lock);
+        if (!hold.owns_lock()) return;
+        t->published = tail_counts(t);
+        t->publish_number++;
+    }
+    t->published_signal.notify_one();
+}
+
 static void tail_run(void* data) {
     TailState* t = static_cast<TailState*>(data);
-    double t0 = debug_now();
-    struct D { TailState* t; double t0; ~D() { t->debug_time = debug_now() - t0; } } d{t, t0};
     if (!t->from_file) {
-        tail_read(t, t->text, 0);
-        return;
+        // Text in memory is published every few blocks' worth of lines.
+        const uint8_t* at = t->text.data;
+        const uint8_t* end = t->text.data + t->text.length;
+        while (at < end) {
+            const uint8_t* stop = end - at > READ_BLOCK ? at + READ_BLOCK : end;
+            if (stop < end) {
+                const void* feed = std::memchr(stop, '\n', (size_t)(end - stop));
+                stop = feed ? static_cast<const uint8_t*>(feed) + 1 : end;
+            }
+            if (!tail_read(t, String{at, stop - at}, at - t->text.data)) break;
+            tail_publish(t);
+            at = stop;
+        }
+    } else {
+        int64_t done = 0;
+        bool read = blocks_read(t->arena, SPAN_TAIL_TEXT, t->file, INT64_MAX, [t, &done](String text, int64_t offset) {
+            if (!tail_read(t, text, offset)) return false;
+            done = offset + text.length;
+            tail_publish(t);
+            return true;
+        });
+        if (!read && !t->stopped) {
+            // The memory for a block was refused: the first thread reads the
+            // rest from the first line not in the stream.
+            t->stopped = true;
+            t->stop_offset = done;
+        }
     }
-    int64_t done = 0;
-    bool read = blocks_read(t->arena, SPAN_TAIL_TEXT, t->file, INT64_MAX, [t, &done](String text, int64_t offset) {
-        if (!tail_read(t, text, offset)) return false;
-        done = offset + text.length;
-        return true;
-    });
-    if (!read && !t->stopped) {
-        // The memory for a block was refused: the first thread reads the
-        // rest from the first line not in the stream.
-        t->stopped = true;
-        t->stop_offset = done;
+    {
+        std::lock_guard<std::mutex> hold(t->lock);
+        t->published = tail_counts(t);
+        t->publish_number++;
+        t->finished = true;
     }
+    t->published_signal.notify_one();
 }
 
 // Resolves a stream word as read_index does, now that the lists' lengths
@@ -1247,24 +1299,27 @@ static inline uint32_t tail_resolve(uint32_t word, int64_t before, int64_t limit
     return (uint32_t)index;
 }
 
-// Builds the tail's stream after the head: its lists are appended, then its
-// faces and named lines are taken in file order.
-static void tail_build(BuildState* s, const TailState* t) {
-    int64_t positions_before = s->position_count, uvs_before = s->uv_count, normals_before = s->normal_count;
-    if (t->position_count > 0) {
-        if (!array_room(s, SPAN_POSITIONS, &s->positions, &s->position_capacity, positions_before + t->position_count))
-            return;
-        std::memcpy(s->positions + positions_before, t->positions, (size_t)t->position_count * sizeof(Vec3));
-        s->position_count += t->position_count;
+// Builds a stretch of the tail's stream after the head and what came of
+// the tail before it (`from`): its lists are appended, then its faces and
+// named lines are taken in file order. `before` holds the lists' lengths
+// where the tail starts.
+static void tail_build(BuildState* s, const TailState* t, TailCounts before, TailCounts from, TailCounts to) {
+    int64_t more = to.positions - from.positions;
+    if (more > 0) {
+        if (!array_room(s, SPAN_POSITIONS, &s->positions, &s->position_capacity, s->position_count + more)) return;
+        std::memcpy(s->positions + s->position_count, t->positions + from.positions, (size_t)more * sizeof(Vec3));
+        s->position_count += more;
     }
-    if (t->uv_count > 0) {
-        if (!array_room(s, SPAN_UVS, &s->uvs, &s->uv_capacity, uvs_before + t->uv_count)) return;
-        std::memcpy(s->uvs + uvs_before, t->uvs, (size_t)t->uv_count * sizeof(Vec2));
-        s->uv_count += t->uv_count;
+    more = to.uvs - from.uvs;
+    if (more > 0) {
+        if (!array_room(s, SPAN_UVS, &s->uvs, &s->uv_capacity, s->uv_count + more)) return;
+        std::memcpy(s->uvs + s->uv_count, t->uvs + from.uvs, (size_t)more * sizeof(Vec2));
+        s->uv_count += more;
     }
-    s->normal_count += t->normal_count;
-    const uint32_t* word = t->stream;
-    const uint32_t* end = t->stream + t->stream_count;
+    s->normal_count += to.normals - from.normals;
+    int64_t positions_before = before.positions, uvs_before = before.uvs, normals_before = before.normals;
+    const uint32_t* word = t->stream + from.stream;
+    const uint32_t* end = t->stream + to.stream;
     while (word < end && !s->failed && !s->too_large) {
         uint32_t header = *word++;
         if (!(header & TAIL_FACE)) {
@@ -1488,10 +1543,22 @@ static void report_failure(MeshBuild* build, const BuildState* s) {
 // After the head: the tail's stream, then whatever the tail left unread.
 // Returns where that rest starts (from the start of the tail), or -1.
 static int64_t tail_finish(BuildState* s, TailState* t, ThreadHandle* thread) {
+    TailCounts before{0, s->position_count, s->uv_count, s->normal_count};
+    TailCounts built{};
+    int64_t seen = 0;
+    {
+        std::unique_lock<std::mutex> hold(t->lock);
+        while (true) {
+            t->published_signal.wait(hold, [t, seen] { return t->publish_number != seen; });
+            seen = t->publish_number;
+            TailCounts to = t->published;
+            if (!s->failed && !s->too_large) tail_build(s, t, before, built, to);
+            built = to;
+            if (t->finished) break;
+        }
+    }
     thread_join(thread);
     tail_hand_over(s->arena, t);
-    if (s->failed || s->too_large) return -1;
-    tail_build(s, t);
     return t->stopped && !s->failed && !s->too_large ? t->stop_offset : -1;
 }
 
