@@ -1,12 +1,39 @@
 // OBJ reading on arbitrary bytes: the part before the first zero byte is the
 // OBJ text, the rest is what every "mtllib" line reads (no file is opened).
 // Every index must name a vertex, every range must lie inside the indices,
-// and the ranges with the faces without a material cover every index.
+// and the ranges with the faces without a material cover every index. The
+// text is also read in two parts on two threads, split at a line the input
+// chooses, and that must give the same build byte for byte.
 #include <cstdint>
 #include <cstring>
 
 #include "assets/mesh.h"
 #include "core/memory.h"
+
+static bool same_bytes(const void* a, const void* b, int64_t size) {
+    return size <= 0 || std::memcmp(a, b, (size_t)size) == 0;
+}
+
+static bool same_text(String a, String b) { return a.length == b.length && same_bytes(a.data, b.data, a.length); }
+
+static bool same_build(const MeshBuild& a, const MeshBuild& b) {
+    if (a.vertex_count != b.vertex_count || a.index_count != b.index_count || a.material_count != b.material_count ||
+        a.default_index_count != b.default_index_count || a.dropped_faces != b.dropped_faces ||
+        !same_bytes(&a.bounds_min, &b.bounds_min, sizeof(Vec3)) || !same_bytes(&a.bounds_max, &b.bounds_max, sizeof(Vec3)))
+        return false;
+    if (!same_bytes(a.vertices, b.vertices, a.vertex_count * (int64_t)sizeof(MeshVertex)) ||
+        !same_bytes(a.indices, b.indices, a.index_count * 4))
+        return false;
+    for (int64_t m = 0; m < a.material_count; m++) {
+        const MaterialRange& x = a.ranges[m];
+        const MaterialRange& y = b.ranges[m];
+        if (x.first_vertex != y.first_vertex || x.first_index != y.first_index || x.vertex_count != y.vertex_count ||
+            x.index_count != y.index_count || !same_text(x.object_name, y.object_name) ||
+            !same_text(x.material_name, y.material_name) || !same_text(a.materials[m].name, b.materials[m].name))
+            return false;
+    }
+    return true;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool pools_ready = false;
@@ -23,7 +50,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     MeshBuild build;
     ScratchArena arena;
-    if (mesh_build(&build, &arena, obj, S("fuzz/input.obj"), false, mtl)) {
+    mesh_splitting = MeshSplitting{INT64_MAX, 96};
+    bool built = mesh_build(&build, &arena, obj, S("fuzz/input.obj"), false, mtl);
+    MeshBuild split;
+    ScratchArena split_arena;
+    mesh_splitting = MeshSplitting{0, 1 + (int32_t)(size * 37 % 255)};
+    bool split_built = mesh_build(&split, &split_arena, obj, S("fuzz/input.obj"), false, mtl);
+    if (built != split_built || (built && !same_build(build, split))) __builtin_trap();
+    scratch_release(&split_arena);
+    if (built) {
         if (build.index_count % 3 != 0) __builtin_trap();
         for (int64_t i = 0; i < build.index_count; i++) {
             if (build.indices[i] >= (uint64_t)build.vertex_count) __builtin_trap();

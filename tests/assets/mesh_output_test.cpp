@@ -385,4 +385,38 @@ TEST_F(MeshOutputTest, ReadingInTwoPartsChangesNothing) {
     mesh_splitting = saved;
 }
 
+// Lines the second thread cannot hand over (an index between 2^31 and the
+// largest list, a relative index past 2^29) stop it there; the first thread
+// reads the rest itself, with materials, object names, messages and
+// relative indices that reach back across both places.
+TEST_F(MeshOutputTest, ATailThatStopsEarlyIsFinishedByTheFirstThread) {
+    std::string obj = "mtllib a.mtl\n";
+    for (int i = 0; i < 400; i++) obj += "v " + std::to_string(i % 17) + " " + std::to_string(i / 17) + " 0.5\nvt 0." + std::to_string(i) + " 1\n";
+    for (int i = 0; i < 600; i++) {
+        if (i % 50 == 0) obj += "usemtl " + std::string(i % 100 == 0 ? "red" : "missing") + "\no part " + std::to_string(i) + "\n";
+        if (i == 300) obj += "f 1 2 3000000000\nf 1 2 -700000000\n";
+        if (i % 7 == 0) obj += "v 9 9 " + std::to_string(i) + "\n";
+        obj += "f " + std::to_string(1 + i % 390) + "/" + std::to_string(1 + i % 400) + " -1/-2 -3/-4 " + std::to_string(2 + i % 390) + "/1\n";
+    }
+    std::string mtl = "newmtl red\nKd 1 0 0\n";
+    auto build = [&](MeshSplitting split) {
+        mesh_splitting = split;
+        MeshBuild b;
+        ScratchArena arena;
+        testing::internal::CaptureStdout();
+        bool ok = mesh_build(&b, &arena, String{reinterpret_cast<const uint8_t*>(obj.data()), (int64_t)obj.size()},
+                             S("models/generated.obj"), false,
+                             String{reinterpret_cast<const uint8_t*>(mtl.data()), (int64_t)mtl.size()});
+        std::string console = testing::internal::GetCapturedStdout();
+        std::string line = (ok ? summary(b) : "failed") + " " + console;
+        scratch_release(&arena);
+        return line;
+    };
+    MeshSplitting saved = mesh_splitting;
+    std::string whole = build(MeshSplitting{INT64_MAX, 96});
+    EXPECT_NE(whole.find("failed to find material missing"), std::string::npos);
+    for (int32_t share : {10, 64, 128, 160, 250}) EXPECT_EQ(build(MeshSplitting{0, share}), whole) << share;
+    mesh_splitting = saved;
+}
+
 }  // namespace
