@@ -1052,7 +1052,9 @@ static void obj_read_file(BuildState* s, FileHandle file, int64_t limit) {
 //
 // Stream records: a face is a header (TAIL_FACE, TAIL_MALFORMED when a
 // corner field was not well formed, and the corner count) followed by three
-// words per corner: position, texture coordinate and normal as read. A word
+// words per corner: position, texture coordinate and normal as read; or,
+// with TAIL_POSITIONS_ONLY, by the position alone, which keeps the stream
+// of a file without texture coordinates and normals a third as large. A word
 // is INDEX_NONE when that field was not there, TAIL_NEVER for the index 0
 // and for one past every list, the index itself for a positive one, or TAIL_RELATIVE plus the position
 // in the tail's own list plus TAIL_BIAS for a negative one. Other lines are
@@ -1061,7 +1063,8 @@ static void obj_read_file(BuildState* s, FileHandle file, int64_t limit) {
 enum : uint32_t {
     TAIL_FACE = 0x80000000u,
     TAIL_MALFORMED = 0x40000000u,
-    TAIL_COUNT_MASK = 0x3FFFFFFFu,
+    TAIL_POSITIONS_ONLY = 0x20000000u,
+    TAIL_COUNT_MASK = 0x1FFFFFFFu,
     TAIL_NEVER = 0xFFFFFFFEu,
     TAIL_RELATIVE = 0x80000000u,
     TAIL_BIAS = 1u << 29,
@@ -1170,7 +1173,17 @@ static bool tail_face(TailState* t, Line line) {
         count++;
     }
     if (odd || count > (int64_t)TAIL_COUNT_MASK) return false;
-    t->stream[header] = TAIL_FACE | (malformed ? TAIL_MALFORMED : 0u) | (uint32_t)count;
+    uint32_t* corners = t->stream + header + 1;
+    bool positions_only = true;
+    for (int64_t i = 0; i < count && positions_only; i++)
+        positions_only = corners[3 * i + 1] == INDEX_NONE && corners[3 * i + 2] == INDEX_NONE;
+    uint32_t form = 0;
+    if (positions_only) {
+        for (int64_t i = 1; i < count; i++) corners[i] = corners[3 * i];
+        t->stream_count = header + 1 + count;
+        form = TAIL_POSITIONS_ONLY;
+    }
+    t->stream[header] = TAIL_FACE | form | (malformed ? TAIL_MALFORMED : 0u) | (uint32_t)count;
     return true;
 }
 
@@ -1337,14 +1350,23 @@ static void tail_build(BuildState* s, const TailState* t, TailCounts before, Tai
         int64_t count = header & TAIL_COUNT_MASK;
         bool valid = !(header & TAIL_MALFORMED);
         if (count > s->face_capacity && !array_room(s, SPAN_FACE, &s->face, &s->face_capacity, count)) return;
-        for (int64_t i = 0; i < count; i++, word += 3) {
-            CornerKey& key = s->face[i];
-            key.position = tail_resolve(word[0], positions_before, s->limits.positions, &s->highest_position);
-            key.uv = tail_resolve(word[1], uvs_before, s->limits.uvs, &s->highest_uv);
-            key.normal = tail_resolve(word[2], normals_before, s->limits.normals, &s->highest_normal);
-            if (key.uv == INDEX_INVALID) key.uv = INDEX_NONE;
-            if (key.normal == INDEX_INVALID) key.normal = INDEX_NONE;
-            if (key.position >= INDEX_INVALID) valid = false;
+        if (header & TAIL_POSITIONS_ONLY) {
+            for (int64_t i = 0; i < count; i++, word++) {
+                CornerKey& key = s->face[i];
+                key.position = tail_resolve(word[0], positions_before, s->limits.positions, &s->highest_position);
+                key.uv = key.normal = INDEX_NONE;
+                if (key.position >= INDEX_INVALID) valid = false;
+            }
+        } else {
+            for (int64_t i = 0; i < count; i++, word += 3) {
+                CornerKey& key = s->face[i];
+                key.position = tail_resolve(word[0], positions_before, s->limits.positions, &s->highest_position);
+                key.uv = tail_resolve(word[1], uvs_before, s->limits.uvs, &s->highest_uv);
+                key.normal = tail_resolve(word[2], normals_before, s->limits.normals, &s->highest_normal);
+                if (key.uv == INDEX_INVALID) key.uv = INDEX_NONE;
+                if (key.normal == INDEX_INVALID) key.normal = INDEX_NONE;
+                if (key.position >= INDEX_INVALID) valid = false;
+            }
         }
         if (count < 3 || !valid) {
             s->dropped_faces++;

@@ -6,8 +6,9 @@
 // with positions only), then the sheet at growing sizes to show the time
 // grows linearly. Also the resident-memory peak of one import against the
 // file size.
-//   mesh_import_bench [rounds=5] [--benchmark_filter=...]  (the filter runs
-//   the per-size Google Benchmark cases instead)
+//   mesh_import_bench [rounds=5] [--one-thread] [--benchmark_filter=...]
+//   (--one-thread reads every file on one thread; the filter runs the
+//   per-size Google Benchmark cases instead)
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -161,32 +162,41 @@ double time_library(const std::string& path) {
 }
 #endif
 
-// Interleaved rounds, best of each, so that a busy neighbour on the shared
-// machine slows all three alike or not at all.
+double median(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// Interleaved rounds, best of each (and the median), so that a busy
+// neighbour on the shared machine slows all three alike or not at all.
 void report_ratios(const char* label, Sheet sheet, int rounds) {
     std::string path = sheet_path(sheet);
     int64_t bytes = sheet_bytes(sheet);
     std::vector<char> block((size_t)bytes);
-    double best_read = 1e30, best_import = 1e30, best_library = 1e30;
+    std::vector<double> reads, imports, libraries;
     int64_t peak = 0, triangles = 0;
     for (int r = 0; r < rounds; r++) {
-        best_read = std::min(best_read, time_fread(path, &block));
+        reads.push_back(time_fread(path, &block));
         int64_t added = 0;
-        best_import = std::min(best_import, time_import(path, &added, &triangles));
+        imports.push_back(time_import(path, &added, &triangles));
         peak = std::max(peak, added);
 #if TARNISK_HAVE_TINYOBJ
-        best_library = std::min(best_library, time_library(path));
+        libraries.push_back(time_library(path));
 #endif
     }
+    double best_read = *std::min_element(reads.begin(), reads.end());
+    double best_import = *std::min_element(imports.begin(), imports.end());
+    double best_library = libraries.empty() ? 0 : *std::min_element(libraries.begin(), libraries.end());
     double mb = (double)bytes / 1e6;
     std::printf("%s: %.1f MB, %lld triangles\n", label, mb, (long long)triangles);
     std::printf("  fread            %8.1f ms  %7.0f MB/s\n", best_read * 1e3, mb / best_read);
     std::printf("  import           %8.1f ms  %7.0f MB/s\n", best_import * 1e3, mb / best_import);
-    std::printf("  import vs fread  %8.2fx  (throughput of the import / throughput of one fread)\n",
-                best_read / best_import);
+    std::printf("  import vs fread  %8.2fx  (throughput of the import / throughput of one fread; medians: %.2fx)\n",
+                best_read / best_import, median(reads) / median(imports));
 #if TARNISK_HAVE_TINYOBJ
     std::printf("  library LoadObj  %8.1f ms  %7.0f MB/s\n", best_library * 1e3, mb / best_library);
-    std::printf("  import vs LoadObj %7.2fx  (its time / the import's time)\n", best_library / best_import);
+    std::printf("  import vs LoadObj %7.2fx  (its time / the import's time; medians: %.2fx)\n", best_library / best_import,
+                median(libraries) / median(imports));
 #else
     std::printf("  import vs LoadObj     n/a  (the library was not found at configure time)\n");
 #endif
@@ -234,6 +244,7 @@ int main(int argc, char** argv) {
     int rounds = 5;
     for (int i = 1; i < argc; i++) {
         if (std::strncmp(argv[i], "--benchmark", 11) == 0) google = true;
+        else if (std::strcmp(argv[i], "--one-thread") == 0) mesh_splitting.minimum_bytes = INT64_MAX;
         else if (std::atoi(argv[i]) > 0) rounds = std::atoi(argv[i]);
     }
     if (google) {
@@ -242,6 +253,10 @@ int main(int argc, char** argv) {
         benchmark::Shutdown();
         return 0;
     }
+    // The machine's load while the ratios were taken: two threads read a
+    // large file, which only pays when a second core is free.
+    double load[3] = {0, 0, 0};
+    if (getloadavg(load, 3) == 3) std::printf("load average %.2f %.2f %.2f\n", load[0], load[1], load[2]);
     report_ratios("positions, texture coordinates, normals", Sheet{800, true}, rounds);
     report_ratios("positions only", Sheet{1280, false}, rounds);
     report_growth(rounds);
