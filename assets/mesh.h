@@ -72,12 +72,14 @@ struct MeshBuild {
 bool mesh_build(MeshBuild* build, ScratchArena* arena, String text, String obj_path, bool read_libraries,
                 String library_text = String{nullptr, 0});
 
-// Texts of at least `minimum_bytes` are read by two threads: the first
-// takes head_share/256 of the text, the second the rest, and the result is
-// the same as one thread's. Tests move the split to check just that.
+// Texts of at least `minimum_bytes` are read by two threads when a
+// processor is spare (or always, with `even_when_busy`): the first takes
+// head_share/256 of the text, the second the rest, and the result is the
+// same as one thread's. Tests move the split to check just that.
 struct MeshSplitting {
     int64_t minimum_bytes;
     int32_t head_share;
+    bool even_when_busy;
 };
 extern MeshSplitting mesh_splitting;
 

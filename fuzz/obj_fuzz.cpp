@@ -50,11 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     MeshBuild build;
     ScratchArena arena;
-    mesh_splitting = MeshSplitting{INT64_MAX, 96};
+    mesh_splitting = MeshSplitting{INT64_MAX, 96, false};
     bool built = mesh_build(&build, &arena, obj, S("fuzz/input.obj"), false, mtl);
     MeshBuild split;
     ScratchArena split_arena;
-    mesh_splitting = MeshSplitting{0, 1 + (int32_t)(size * 37 % 255)};
+    mesh_splitting = MeshSplitting{0, 1 + (int32_t)(size * 37 % 255), true};
     bool split_built = mesh_build(&split, &split_arena, obj, S("fuzz/input.obj"), false, mtl);
     if (built != split_built || (built && !same_build(build, split))) __builtin_trap();
     scratch_release(&split_arena);

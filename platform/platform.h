@@ -114,6 +114,10 @@ FileHandle file_create_beside(const String* path, String* name, int8_t pool);
 // joined once.
 struct ThreadHandle { uint64_t id; bool started; };
 bool thread_start(ThreadHandle* thread, void (*run)(void*), void* data);
+// Processors that no runnable thread is waiting for right now, besides the
+// caller's own (0 when every one is busy); a guess, for deciding whether a
+// second thread would run at all.
+int32_t processors_spare();
 void thread_join(ThreadHandle* thread);
 
 // Sub-directory names ("." and ".." first) then file names, in the pool.

@@ -117,6 +117,21 @@ bool thread_start(ThreadHandle* thread, void (*run)(void*), void* data) {
     return true;
 }
 
+int32_t processors_spare() {
+    long online = sysconf(_SC_NPROCESSORS_ONLN);
+    if (online <= 1) return 0;
+    // The fourth field of /proc/loadavg is "runnable/total"; the runnable
+    // count includes the caller.
+    int running = 0;
+    if (FILE* load = std::fopen("/proc/loadavg", "r")) {
+        double a, b, c;
+        if (std::fscanf(load, "%lf %lf %lf %d/", &a, &b, &c, &running) != 4) running = 0;
+        std::fclose(load);
+    }
+    if (running <= 0) return (int32_t)online - 1;
+    return online > running ? (int32_t)(online - running) : 0;
+}
+
 void thread_join(ThreadHandle* thread) {
     if (!thread->started) return;
     pthread_join((pthread_t)thread->id, nullptr);

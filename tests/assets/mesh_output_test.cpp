@@ -376,7 +376,7 @@ TEST_F(MeshOutputTest, ReadingInTwoPartsChangesNothing) {
     MeshSplitting saved = mesh_splitting;
     for (int32_t share : {1, 37, 96, 128, 201, 255}) {
         SCOPED_TRACE("head share " + std::to_string(share));
-        mesh_splitting = MeshSplitting{0, share};
+        mesh_splitting = MeshSplitting{0, share, true};
         lines.clear();
         import_all();
         ASSERT_EQ(lines.size(), expected.size());
@@ -413,9 +413,9 @@ TEST_F(MeshOutputTest, ATailThatStopsEarlyIsFinishedByTheFirstThread) {
         return line;
     };
     MeshSplitting saved = mesh_splitting;
-    std::string whole = build(MeshSplitting{INT64_MAX, 96});
+    std::string whole = build(MeshSplitting{INT64_MAX, 96, false});
     EXPECT_NE(whole.find("failed to find material missing"), std::string::npos);
-    for (int32_t share : {10, 64, 128, 160, 250}) EXPECT_EQ(build(MeshSplitting{0, share}), whole) << share;
+    for (int32_t share : {10, 64, 128, 160, 250}) EXPECT_EQ(build(MeshSplitting{0, share, true}), whole) << share;
     mesh_splitting = saved;
 }
 
