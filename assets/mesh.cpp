@@ -310,6 +310,22 @@ static inline double read_decimal(Line* line, bool* present) {
     return negative ? -value : value;
 }
 
+// The numbers of a "v" and a "vt" line; a missing one reads as 0.
+static inline Vec3 read_position(Line* line) {
+    bool present;
+    double x = read_decimal(line, &present);
+    double y = read_decimal(line, &present);
+    double z = read_decimal(line, &present);
+    return Vec3{(float)x, (float)y, (float)z};
+}
+
+static inline Vec2 read_uv(Line* line) {
+    bool present;
+    double x = read_decimal(line, &present);
+    double y = read_decimal(line, &present);
+    return Vec2{(float)x, (float)y};
+}
+
 // ---------------------------------------------------------------------------
 // MTL
 
@@ -696,22 +712,24 @@ static inline bool read_index(const uint8_t** at, const uint8_t* end, int64_t so
 // define (or whose "vn" lines were commented out); normals are not drawn, so
 // such a normal is ignored, and a texture coordinate out of range reads as
 // (0, 0), rather than losing the face.
-static inline bool read_corner(BuildState* s, Line* line, CornerKey* key) {
+// The fields of one corner, each read by read(&p, end, kind, out) with kind
+// 0 for the position, 1 the texture coordinate and 2 the normal; the fields
+// not there stay as they are. False when the corner is malformed.
+template <typename Read>
+static inline bool corner_fields(Line* line, uint32_t* position, uint32_t* uv, uint32_t* normal, Read&& read) {
     const uint8_t* p = line->at;
     const uint8_t* end = line->end;
-    key->uv = INDEX_NONE;
-    key->normal = INDEX_NONE;
-    bool ok = read_index(&p, end, s->position_count, s->limits.positions, &s->highest_position, &key->position);
+    bool ok = read(&p, end, 0, position);
     if (ok && p < end && *p == '/') {
         p++;
         if (p < end && *p == '/') {
             p++;
-            ok = read_index(&p, end, s->normal_count, s->limits.normals, &s->highest_normal, &key->normal);
+            ok = read(&p, end, 2, normal);
         } else {
-            ok = read_index(&p, end, s->uv_count, s->limits.uvs, &s->highest_uv, &key->uv);
+            ok = read(&p, end, 1, uv);
             if (ok && p < end && *p == '/') {
                 p++;
-                ok = read_index(&p, end, s->normal_count, s->limits.normals, &s->highest_normal, &key->normal);
+                ok = read(&p, end, 2, normal);
             }
         }
     }
@@ -719,6 +737,20 @@ static inline bool read_corner(BuildState* s, Line* line, CornerKey* key) {
     if (ok && p < end && !is_blank(*p) && *p != '#') ok = false;
     while (p < end && !is_blank(*p) && *p != '#') p++;
     line->at = p;
+    return ok;
+}
+
+static inline bool read_corner(BuildState* s, Line* line, CornerKey* key) {
+    key->uv = INDEX_NONE;
+    key->normal = INDEX_NONE;
+    bool ok = corner_fields(line, &key->position, &key->uv, &key->normal,
+                            [s](const uint8_t** at, const uint8_t* end, int kind, uint32_t* out) {
+                                if (kind == 0)
+                                    return read_index(at, end, s->position_count, s->limits.positions,
+                                                      &s->highest_position, out);
+                                if (kind == 1) return read_index(at, end, s->uv_count, s->limits.uvs, &s->highest_uv, out);
+                                return read_index(at, end, s->normal_count, s->limits.normals, &s->highest_normal, out);
+                            });
     if (key->uv == INDEX_INVALID) key->uv = INDEX_NONE;
     if (key->normal == INDEX_INVALID) key->normal = INDEX_NONE;
     return ok && key->position != INDEX_INVALID;
@@ -968,20 +1000,13 @@ static void obj_read(BuildState* s, String text) {
             if (s->position_count == s->position_capacity &&
                 !array_room(s, SPAN_POSITIONS, &s->positions, &s->position_capacity, s->position_count + 1))
                 return;
-            bool present;
-            Vec3& p = s->positions[s->position_count++];
-            p.x = (float)read_decimal(&line, &present);
-            p.y = (float)read_decimal(&line, &present);
-            p.z = (float)read_decimal(&line, &present);
+            s->positions[s->position_count++] = read_position(&line);
             break;
         }
         case LINE_VT: {
             if (s->uv_count == s->uv_capacity && !array_room(s, SPAN_UVS, &s->uvs, &s->uv_capacity, s->uv_count + 1))
                 return;
-            bool present;
-            Vec2& t = s->uvs[s->uv_count++];
-            t.x = (float)read_decimal(&line, &present);
-            t.y = (float)read_decimal(&line, &present);
+            s->uvs[s->uv_count++] = read_uv(&line);
             break;
         }
         case LINE_VN:
@@ -1150,25 +1175,11 @@ static bool tail_face(TailState* t, Line line) {
         uint32_t* corner = t->stream + t->stream_count;
         t->stream_count += 3;
         corner[0] = corner[1] = corner[2] = INDEX_NONE;
-        const uint8_t* p = line.at;
-        const uint8_t* end = line.end;
-        bool ok = tail_index(&p, end, t->position_count, &corner[0], &odd);
-        if (ok && p < end && *p == '/') {
-            p++;
-            if (p < end && *p == '/') {
-                p++;
-                ok = tail_index(&p, end, t->normal_count, &corner[2], &odd);
-            } else {
-                ok = tail_index(&p, end, t->uv_count, &corner[1], &odd);
-                if (ok && p < end && *p == '/') {
-                    p++;
-                    ok = tail_index(&p, end, t->normal_count, &corner[2], &odd);
-                }
-            }
-        }
-        if (ok && p < end && !is_blank(*p) && *p != '#') ok = false;
-        while (p < end && !is_blank(*p) && *p != '#') p++;
-        line.at = p;
+        bool ok = corner_fields(&line, &corner[0], &corner[1], &corner[2],
+                                [t, &odd](const uint8_t** at, const uint8_t* end, int kind, uint32_t* out) {
+                                    int64_t so_far = kind == 0 ? t->position_count : kind == 1 ? t->uv_count : t->normal_count;
+                                    return tail_index(at, end, so_far, out, &odd);
+                                });
         if (!ok) malformed = true;
         count++;
     }
@@ -1218,20 +1229,13 @@ static bool tail_read(TailState* t, String text, int64_t offset) {
         case LINE_V: {
             held = tail_room(t, SPAN_TAIL_POSITIONS, &t->positions, &t->position_capacity, t->position_count + 1);
             if (!held) break;
-            bool present;
-            Vec3& p = t->positions[t->position_count++];
-            p.x = (float)read_decimal(&line, &present);
-            p.y = (float)read_decimal(&line, &present);
-            p.z = (float)read_decimal(&line, &present);
+            t->positions[t->position_count++] = read_position(&line);
             break;
         }
         case LINE_VT: {
             held = tail_room(t, SPAN_TAIL_UVS, &t->uvs, &t->uv_capacity, t->uv_count + 1);
             if (!held) break;
-            bool present;
-            Vec2& uv = t->uvs[t->uv_count++];
-            uv.x = (float)read_decimal(&line, &present);
-            uv.y = (float)read_decimal(&line, &present);
+            t->uvs[t->uv_count++] = read_uv(&line);
             break;
         }
         case LINE_VN: t->normal_count++; break;
@@ -1395,7 +1399,7 @@ static void tail_hand_over(ScratchArena* arena, TailState* t) {
 
 // On a machine whose processors are all busy a second thread only adds the
 // stream's cost (about a tenth) without running beside the first.
-MeshSplitting mesh_splitting{(int64_t)1 << 20, 96, false};
+MeshSplitting mesh_splitting{(int64_t)1 << 20, 88, false};
 
 // Where the tail starts: the first line that starts at or after the share
 // of `size` that the head takes; `size` when there is no tail.
