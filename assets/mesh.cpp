@@ -186,6 +186,10 @@ static inline bool is_blank(uint8_t c) { return c == ' ' || c == '\t' || c == '\
 struct Line {
     const uint8_t* at;    // read position inside the line
     const uint8_t* end;   // line end, without the line feed and a CR before it
+    // End of the text the line lies in (null: unknown). When the line ends
+    // before it, the byte at `end` is the line feed or CR, which stops every
+    // run of digits, so digit loops need no bounds check.
+    const uint8_t* text_end;
 };
 
 // The next line of [*cursor, end); false at the end of the data.
@@ -196,7 +200,7 @@ static inline bool next_line(const uint8_t** cursor, const uint8_t* end, Line* l
     const uint8_t* stop = feed ? feed : end;
     *cursor = feed ? feed + 1 : end;
     if (stop > start && stop[-1] == '\r') stop--;
-    *line = Line{start, stop};
+    *line = Line{start, stop, end};
     return true;
 }
 
@@ -236,10 +240,15 @@ static inline bool looks_like_number(const uint8_t* p, const uint8_t* end) {
 
 // A run of decimal digits from `p`: appends them to *value (which wraps past
 // 19 digits; callers check the count) and returns how many there were.
-static inline int64_t digit_run(const uint8_t* p, const uint8_t* end, uint64_t* value) {
+// `text_end` as in Line.
+static inline int64_t digit_run(const uint8_t* p, const uint8_t* end, const uint8_t* text_end, uint64_t* value) {
     const uint8_t* start = p;
     uint64_t v = *value;
-    while (p < end && (unsigned)(*p - '0') <= 9) v = v * 10 + (uint64_t)(*p++ - '0');
+    if (end < text_end) {
+        for (uint32_t digit; (digit = (uint32_t)*p - '0') <= 9; p++) v = v * 10 + digit;
+    } else {
+        while (p < end && (unsigned)(*p - '0') <= 9) v = v * 10 + (uint64_t)(*p++ - '0');
+    }
     *value = v;
     return p - start;
 }
@@ -294,11 +303,11 @@ static inline double read_decimal(Line* line, bool* present) {
     bool negative = p < end && *p == '-';
     p += negative;
     uint64_t mantissa = 0;
-    int64_t whole = digit_run(p, end, &mantissa), fraction = 0;
+    int64_t whole = digit_run(p, end, line->text_end, &mantissa), fraction = 0;
     p += whole;
     if (p < end && *p == '.') {
         p++;
-        fraction = digit_run(p, end, &mantissa);
+        fraction = digit_run(p, end, line->text_end, &mantissa);
         p += fraction;
     }
     int64_t digits = whole + fraction;
@@ -520,7 +529,7 @@ static void libraries_visit(String rest, String directory, Visit&& visit) {
         return;
     }
     file_close(whole);
-    Line fields{rest.data, rest.data + rest.length};
+    Line fields{rest.data, rest.data + rest.length, nullptr};
     while (true) {
         skip_blanks(&fields);
         if (fields.at >= fields.end) break;
@@ -669,7 +678,8 @@ static void console_add(BuildState* s, String text) {
 // The sign and digits of one index field; false when there are none. Past
 // 2^40 the value only has to stay out of every list's range, so it stops
 // growing there.
-static inline bool index_digits(const uint8_t** at, const uint8_t* end, bool* negative, int64_t* value) {
+static inline bool index_digits(const uint8_t** at, const uint8_t* end, const uint8_t* text_end, bool* negative,
+                                int64_t* value) {
     const uint8_t* p = *at;
     *negative = false;
     if (p < end && (*p == '-' || *p == '+')) {
@@ -677,7 +687,7 @@ static inline bool index_digits(const uint8_t** at, const uint8_t* end, bool* ne
         p++;
     }
     uint64_t digits = 0;
-    int64_t count = digit_run(p, end, &digits);
+    int64_t count = digit_run(p, end, text_end, &digits);
     if (count == 0) return false;
     *value = (int64_t)digits;
     if (count > 12) {
@@ -692,11 +702,11 @@ static inline bool index_digits(const uint8_t** at, const uint8_t* end, bool* ne
 
 // Reads one index field; false when it is not a number. An index in the
 // file is 1-based, or negative: relative to the end of the list so far.
-static inline bool read_index(const uint8_t** at, const uint8_t* end, int64_t so_far, int64_t limit, int64_t* highest,
-                              uint32_t* out) {
+static inline bool read_index(const uint8_t** at, const uint8_t* end, const uint8_t* text_end, int64_t so_far,
+                              int64_t limit, int64_t* highest, uint32_t* out) {
     bool negative;
     int64_t value;
-    if (!index_digits(at, end, &negative, &value)) return false;
+    if (!index_digits(at, end, text_end, &negative, &value)) return false;
     int64_t index = negative ? so_far - value : value - 1;
     if (value == 0 || index < 0 || index >= limit) {
         *out = INDEX_INVALID;
@@ -712,24 +722,25 @@ static inline bool read_index(const uint8_t** at, const uint8_t* end, int64_t so
 // define (or whose "vn" lines were commented out); normals are not drawn, so
 // such a normal is ignored, and a texture coordinate out of range reads as
 // (0, 0), rather than losing the face.
-// The fields of one corner, each read by read(&p, end, kind, out) with kind
+// The fields of one corner, each read by read(&p, end, text_end, kind, out) with kind
 // 0 for the position, 1 the texture coordinate and 2 the normal; the fields
 // not there stay as they are. False when the corner is malformed.
 template <typename Read>
 static inline bool corner_fields(Line* line, uint32_t* position, uint32_t* uv, uint32_t* normal, Read&& read) {
     const uint8_t* p = line->at;
     const uint8_t* end = line->end;
-    bool ok = read(&p, end, 0, position);
+    const uint8_t* text_end = line->text_end;
+    bool ok = read(&p, end, text_end, 0, position);
     if (ok && p < end && *p == '/') {
         p++;
         if (p < end && *p == '/') {
             p++;
-            ok = read(&p, end, 2, normal);
+            ok = read(&p, end, text_end, 2, normal);
         } else {
-            ok = read(&p, end, 1, uv);
+            ok = read(&p, end, text_end, 1, uv);
             if (ok && p < end && *p == '/') {
                 p++;
-                ok = read(&p, end, 2, normal);
+                ok = read(&p, end, text_end, 2, normal);
             }
         }
     }
@@ -744,12 +755,14 @@ static inline bool read_corner(BuildState* s, Line* line, CornerKey* key) {
     key->uv = INDEX_NONE;
     key->normal = INDEX_NONE;
     bool ok = corner_fields(line, &key->position, &key->uv, &key->normal,
-                            [s](const uint8_t** at, const uint8_t* end, int kind, uint32_t* out) {
+                            [s](const uint8_t** at, const uint8_t* end, const uint8_t* text_end, int kind, uint32_t* out) {
                                 if (kind == 0)
-                                    return read_index(at, end, s->position_count, s->limits.positions,
+                                    return read_index(at, end, text_end, s->position_count, s->limits.positions,
                                                       &s->highest_position, out);
-                                if (kind == 1) return read_index(at, end, s->uv_count, s->limits.uvs, &s->highest_uv, out);
-                                return read_index(at, end, s->normal_count, s->limits.normals, &s->highest_normal, out);
+                                if (kind == 1)
+                                    return read_index(at, end, text_end, s->uv_count, s->limits.uvs, &s->highest_uv, out);
+                                return read_index(at, end, text_end, s->normal_count, s->limits.normals,
+                                                  &s->highest_normal, out);
                             });
     if (key->uv == INDEX_INVALID) key->uv = INDEX_NONE;
     if (key->normal == INDEX_INVALID) key->normal = INDEX_NONE;
@@ -1144,10 +1157,11 @@ static TailCounts tail_counts(const TailState* t) {
 
 // One index field as a stream word; false when it is not a number. Sets
 // *odd when the value does not fit a word.
-static inline bool tail_index(const uint8_t** at, const uint8_t* end, int64_t so_far, uint32_t* out, bool* odd) {
+static inline bool tail_index(const uint8_t** at, const uint8_t* end, const uint8_t* text_end, int64_t so_far,
+                              uint32_t* out, bool* odd) {
     bool negative;
     int64_t value;
-    if (!index_digits(at, end, &negative, &value)) return false;
+    if (!index_digits(at, end, text_end, &negative, &value)) return false;
     if (value == 0 || (!negative && value - 1 >= INDEX_LIMIT)) {
         *out = TAIL_NEVER;   // past every list, whatever its length
     } else if (!negative) {
@@ -1176,9 +1190,10 @@ static bool tail_face(TailState* t, Line line) {
         t->stream_count += 3;
         corner[0] = corner[1] = corner[2] = INDEX_NONE;
         bool ok = corner_fields(&line, &corner[0], &corner[1], &corner[2],
-                                [t, &odd](const uint8_t** at, const uint8_t* end, int kind, uint32_t* out) {
+                                [t, &odd](const uint8_t** at, const uint8_t* end, const uint8_t* text_end, int kind,
+                                          uint32_t* out) {
                                     int64_t so_far = kind == 0 ? t->position_count : kind == 1 ? t->uv_count : t->normal_count;
-                                    return tail_index(at, end, so_far, out, &odd);
+                                    return tail_index(at, end, text_end, so_far, out, &odd);
                                 });
         if (!ok) malformed = true;
         count++;
