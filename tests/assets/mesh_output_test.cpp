@@ -419,4 +419,32 @@ TEST_F(MeshOutputTest, ATailThatStopsEarlyIsFinishedByTheFirstThread) {
     mesh_splitting = saved;
 }
 
+// Files read in blocks on both threads: a line longer than a block where
+// the split falls (the second thread starts after it), a split inside the
+// last line (no second part at all), CR LF endings and no final line feed.
+TEST_F(MeshOutputTest, SplitFilesWithLongLinesAndOddEndsMatchOneThread) {
+    std::string obj = "mtllib a.mtl\r\nusemtl red\r\n";
+    for (int i = 0; i < 3000; i++) obj += "v " + std::to_string(i % 31) + ".5 " + std::to_string(i / 31) + " -0.25\r\n";
+    obj += "o " + std::string(700000, 'n') + "\r\n# " + std::string(300000, 'c') + "\r\n";
+    for (int i = 0; i < 2000; i++) obj += "f " + std::to_string(1 + i) + " -1 " + std::to_string(3 + i) + " " + std::to_string(2 + i) + "\r\n";
+    obj += "f 1 2 3";
+    std::filesystem::path folder = std::filesystem::temp_directory_path() / ("tarnisk_split_" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::string path = (folder / "split.obj").string();
+    std::ofstream(path, std::ios::binary) << obj;
+    std::ofstream(folder / "a.mtl", std::ios::binary) << "newmtl red\nKd 1 0 0\n";
+    MeshSplitting saved = mesh_splitting;
+    auto import = [&](MeshSplitting split) {
+        mesh_splitting = split;
+        lines.clear();
+        import_file("split", path);
+        return lines[0];
+    };
+    std::string whole = import(MeshSplitting{INT64_MAX, 96, false});
+    EXPECT_NE(whole.find(" s0 v"), std::string::npos);
+    for (int32_t share : {20, 60, 90, 128, 180, 255}) EXPECT_EQ(import(MeshSplitting{0, share, true}), whole) << share;
+    mesh_splitting = saved;
+    std::filesystem::remove_all(folder);
+}
+
 }  // namespace
