@@ -60,6 +60,7 @@ static void editor_initial_values() {
     // A second start in the same process (tests) must not leak the first's pools.
     pool_release(POOL_PERSISTENT);
     pool_release(POOL_FRAME);
+    scene_memory_release();
     editor = Editor{};
     editor.timestep = 1.0 / 60.0;
     editor.sleep_amount = 12;
@@ -89,7 +90,9 @@ static void startup_open_scene() {
     if (options.scene_path.length > 0) {
         scene_load(options.scene_path);
     } else if (options.template_path.length > 0 && scene_load(options.template_path) == SCENE_LOAD_OK) {
-        editor.untitled_source = editor.scene.scene_path;
+        // Its own bytes: the scene's path lives in the scene arena, which a
+        // later swap empties.
+        editor.untitled_source = string_copy(editor.scene.scene_path);
         editor.scene.scene_path = String{nullptr, 0};
     }
 }
@@ -111,7 +114,7 @@ bool editor_startup(Array<String> arguments) {
     if (refresh != 0) editor.timestep = 1.0 / refresh;
 
     bool memory_ok = pool_create(POOL_PERSISTENT, POOL_PERSISTENT_CAPACITY) &&
-                     pool_create(POOL_FRAME, POOL_FRAME_CAPACITY);
+                     pool_create(POOL_FRAME, POOL_FRAME_CAPACITY) && scene_memory_create();
     editor.image_block = static_cast<uint8_t*>(std::malloc(67108864));
     if (!memory_ok || !editor.image_block) {
         print(S("cannot start: out of memory\n"));
@@ -119,6 +122,7 @@ bool editor_startup(Array<String> arguments) {
         editor.image_block = nullptr;
         pool_release(POOL_PERSISTENT);
         pool_release(POOL_FRAME);
+        scene_memory_release();
         display_close();
         system_release();
         return false;
@@ -178,15 +182,16 @@ static bool scene_has_unsaved_changes() {
     if (compared.length == 0) {
         scene.scene_modified = scene.objects.count > 0;
     } else {
-        String on_disk = file_read_all(compared, POOL_FRAME);
-        String current = scene_serialize();
-        scene.scene_modified = !string_equal(on_disk, current) || current.length == 0;
+        scene.scene_modified = !scene_matches_file(compared);
     }
     return scene.scene_modified;
 }
 
 bool editor_step() {
     pool_reset(POOL_FRAME);
+    // Between frames nothing holds a pointer into the scene, so this is
+    // where its arena may be compacted and swapped.
+    scene_memory_step();
     input_poll();
 
     if (display_is_closed() || input_key_is_pressed(KEY_ESCAPE)) {
@@ -245,6 +250,7 @@ void editor_shutdown() {
     batch_release();
     pool_release(POOL_PERSISTENT);
     pool_release(POOL_FRAME);
+    scene_memory_release();
     display_close();
     system_release();
 }

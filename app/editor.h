@@ -31,7 +31,7 @@ enum : int32_t {
 };
 
 struct Editor {
-    Pool pools[2];                  // POOL_PERSISTENT, POOL_FRAME
+    Pool pools[POOL_COUNT];         // persistent, frame, the two scene arenas, scratch
     Mat4 view_matrix;               // what every draw uploads
     Mat4 projection_matrix;
     Vec4 palette[COLOR_COUNT];      // named colors, fixed at start-up

@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!ready) {
         pool_create(POOL_PERSISTENT, POOL_PERSISTENT_CAPACITY);
         pool_create(POOL_FRAME, POOL_FRAME_CAPACITY);
+        scene_memory_create();
         theme_defaults(&editor.theme);
         platform_set_headless_message_boxes(true);
         ready = true;

@@ -22,6 +22,7 @@ ViewportToolState viewport_tool_state_default() {
     ViewportToolState state{};
     state.placement_cursor = Transform{Vec3{0, 0, 0}, Rotor{1, 0, 0, 0}, Vec3{1, 1, 1}};
     state.pointer_free_of_gizmos = true;
+    state.edited_object = scene_ref_none();
     return state;
 }
 

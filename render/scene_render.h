@@ -19,7 +19,7 @@ struct ViewportToolState {
     Transform placement_cursor;      // where the next object goes
     bool world_box_pending;          // a placement box has been started
     Vec3 world_box_a, world_box_b;   // its first and its moving second corner
-    SceneObject* edited_object;      // what the property panel edits; its path shows a white marker
+    SceneRef edited_object;          // what the property panel edits (found again each use); its path shows a white marker
     bool selection_changed;          // set by a viewport pick, cleared by the next scene pass
     bool pointer_free_of_gizmos;     // no gizmo handle under the pointer; the pick reads it next frame
     bool gizmo_shown;                // the gizmo has a selection to act on; its toolbar modes show

@@ -18,13 +18,10 @@
 // New scene
 
 void scene_new() {
-    SceneState& scene = editor.scene;
-    scene.objects.count = 0;
-    scene.rows.count = 0;
-    scene.scene_path = String{nullptr, 0};
-    scene.scene_modified = false;
-    // Pointers into the old records must not outlive them.
-    editor.tools.edited_object = nullptr;
+    // Built in the spare arena and swapped in, so the old scene's memory goes
+    // back whole; refused memory keeps the scene (one message box).
+    if (!scene_replace_with_empty()) return;
+    editor.tools.edited_object = scene_ref_none();
     editor.tools.world_box_pending = false;
     editor.untitled_source = String{nullptr, 0};
 }

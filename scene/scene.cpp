@@ -1,6 +1,6 @@
 // The scene object model: kinds, templates, creation, duplication, lookup
-// and the append operations every tool uses. Relies on the persistent pool
-// for all strings and point arrays, the asset lookups and the theme colors.
+// and the append operations every tool uses. Relies on the scene arena for
+// all strings and point arrays, the asset lookups and the theme colors.
 #include "scene/scene.h"
 
 #include <cstring>
@@ -8,7 +8,7 @@
 #include "app/editor.h"
 #include "core/format.h"
 
-static bool copy_owned(String* string);
+static bool copy_owned(String* string, int8_t pool);
 
 // ---------------------------------------------------------------------------
 // Kinds
@@ -66,8 +66,9 @@ SceneSettings scene_settings_default() {
 }
 
 // A template's strings are edited in place by the property panel, so they
-// live in the pool rather than in constant storage.
+// live in the scene arena rather than in constant storage.
 SceneTemplates scene_templates_default() {
+    int8_t pool = editor.scene.pool;
     SceneTemplates templates;
     std::memset(&templates, 0, sizeof templates);
     templates.quad.texture = texture_find(String{nullptr, 0});
@@ -75,21 +76,27 @@ SceneTemplates scene_templates_default() {
     templates.quad.uv_rect = Vec4{0, 0, 1, 1};
     templates.text.font = font_find(String{nullptr, 0});
     templates.text.color = Vec4{1, 1, 1, 1};
-    templates.text.text = string_copy(S("text"));
+    templates.text.text = S("text");
+    copy_owned(&templates.text.text, pool);
     templates.text.alignment = Vec2{0, 0};
     // 64 font pixels make one world unit: a line of the default font is
     // then about a unit high.
     templates.text.pixels_per_unit = 64;
     templates.mesh.mesh = nullptr;
     templates.path.color = editor.theme.path_object_color;
-    templates.path.points = array_make<PathPoint>(POOL_PERSISTENT);
+    templates.path.points = array_make<PathPoint>(pool);
     return templates;
 }
 
 void scene_init(SceneState* scene) {
+    // The start-up scene begins both arenas afresh.
+    scene_memory_create();
+    pool_empty(POOL_SCENE_A);
+    pool_empty(POOL_SCENE_B);
     std::memset(scene, 0, sizeof *scene);
-    scene->objects = array_make<SceneObject>(POOL_PERSISTENT);
-    scene->rows = array_make<HierarchyRow>(POOL_PERSISTENT);
+    scene->pool = POOL_SCENE_A;
+    scene->objects = array_make<SceneObject>(scene->pool);
+    scene->rows = array_make<HierarchyRow>(scene->pool);
     scene->next_object_id = 0;
     scene->scene_path = String{nullptr, 0};
     scene->settings = scene_settings_default();
@@ -154,7 +161,7 @@ static int64_t row_push(Array<HierarchyRow>* rows, int64_t id, String name, Text
 
 int64_t scene_append_row(int64_t id, String name, Texture icon, Vec4 color) {
     String owned = name;
-    int64_t index = copy_owned(&owned) ? row_push(&editor.scene.rows, id, owned, icon, color) : -1;
+    int64_t index = copy_owned(&owned, editor.scene.pool) ? row_push(&editor.scene.rows, id, owned, icon, color) : -1;
     if (index < 0) print(S("out of memory: the row was not added\n"));
     return index;
 }
@@ -163,10 +170,10 @@ int64_t scene_insert_group(int64_t index) {
     Array<HierarchyRow>* rows = &editor.scene.rows;
     if (index < 0) index = 0;
     if (index > rows->count) index = rows->count;
-    String name = string_copy(S("new group"));
+    String name = S("new group");
     // Room for both rows first, so a full pool never leaves a start row
     // without its end.
-    if (!name.data || !array_reserve(rows, rows->count + 2)) {
+    if (!copy_owned(&name, editor.scene.pool) || !array_reserve(rows, rows->count + 2)) {
         print(S("out of memory: the group was not added\n"));
         return -1;
     }
@@ -207,20 +214,22 @@ void scene_sort_objects(SceneState* scene) {
 // ---------------------------------------------------------------------------
 // Copies
 
-static bool copy_owned(String* string) {
+static bool copy_owned(String* string, int8_t pool) {
     if (string->length <= 0) {
         *string = String{nullptr, 0};
         return true;
     }
-    uint8_t* bytes = static_cast<uint8_t*>(pool_alloc(POOL_PERSISTENT, string->length));
+    uint8_t* bytes = static_cast<uint8_t*>(pool_alloc(pool, string->length));
     if (!bytes) return false;
     std::memcpy(bytes, string->data, (size_t)string->length);
     string->data = bytes;
     return true;
 }
 
-static bool copy_points(Array<PathPoint>* points) {
-    Array<PathPoint> copy = array_make<PathPoint>(POOL_PERSISTENT);
+bool scene_string_copy(String* string, int8_t pool) { return copy_owned(string, pool); }
+
+static bool copy_points(Array<PathPoint>* points, int8_t pool) {
+    Array<PathPoint> copy = array_make<PathPoint>(pool);
     if (points->count > 0) {
         if (!array_reserve(&copy, points->count)) return false;
         std::memcpy(copy.data, points->data, (size_t)points->count * sizeof(PathPoint));
@@ -230,17 +239,19 @@ static bool copy_points(Array<PathPoint>* points) {
     return true;
 }
 
-bool scene_object_own_storage(SceneObject* object) {
-    bool ok = copy_owned(&object->data);
+bool scene_object_copy_storage(SceneObject* object, int8_t pool) {
+    bool ok = copy_owned(&object->data, pool);
     switch (object->kind) {
-        case OBJECT_QUAD: ok = ok && copy_owned(&object->quad.texture_name); break;
-        case OBJECT_TEXT: ok = ok && copy_owned(&object->text.font_name) && copy_owned(&object->text.text); break;
-        case OBJECT_MESH: ok = ok && copy_owned(&object->mesh.mesh_name); break;
-        case OBJECT_PATH: ok = ok && copy_points(&object->path.points); break;
+        case OBJECT_QUAD: ok = ok && copy_owned(&object->quad.texture_name, pool); break;
+        case OBJECT_TEXT: ok = ok && copy_owned(&object->text.font_name, pool) && copy_owned(&object->text.text, pool); break;
+        case OBJECT_MESH: ok = ok && copy_owned(&object->mesh.mesh_name, pool); break;
+        case OBJECT_PATH: ok = ok && copy_points(&object->path.points, pool); break;
         default: break;
     }
     return ok;
 }
+
+bool scene_object_own_storage(SceneObject* object) { return scene_object_copy_storage(object, editor.scene.pool); }
 
 bool scene_object_from_template(SceneObject* object, const SceneTemplates* templates, ObjectKind kind) {
     object->kind = kind;
@@ -282,7 +293,7 @@ int64_t scene_create_object(ObjectKind kind, Transform transform) {
         return -1;
     }
     String name = object_kind_name(kind);
-    if (!copy_owned(&name)) {
+    if (!copy_owned(&name, scene->pool)) {
         print(S("out of memory: the object was not created\n"));
         return -1;
     }
@@ -301,7 +312,7 @@ int64_t scene_duplicate_row(int64_t row_index) {
     SceneObject copy = *source;  // the append below may move the source
     // Names are edited in place, so the copy's row gets its own bytes too.
     String name = scene->rows.data[row_index].name;
-    if (!scene_object_own_storage(&copy) || !copy_owned(&name) ||
+    if (!scene_object_own_storage(&copy) || !copy_owned(&name, scene->pool) ||
         !array_reserve(&scene->objects, scene->objects.count + 1) ||
         !array_reserve(&scene->rows, scene->rows.count + 1)) {
         print(S("out of memory: the object was not duplicated\n"));

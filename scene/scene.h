@@ -106,7 +106,12 @@ struct SceneTemplates {
     String data;             // data text of new data objects
 };
 
+// Everything a SceneState points at (records, strings, points, templates,
+// path) lives in its arena, `pool`: replacing the scene builds the new one in
+// the other arena and gives the old one back whole.
 struct SceneState {
+    int8_t pool;                  // scene arena of every record and string below
+    int64_t compact_at;           // arena fill level at which dead space is measured again
     Array<SceneObject> objects;   // ascending id
     Array<HierarchyRow> rows;     // display order and grouping
     int64_t next_object_id;
@@ -134,6 +139,7 @@ SceneSettings scene_settings_default();
 SceneTemplates scene_templates_default();
 // Start-up values of the whole record: empty, id counter 0, default
 // settings and templates. Needs the assets and the theme to be loaded.
+// Empties both scene arenas (reserving them first if need be).
 void scene_init(SceneState* scene);
 
 // The placement preview becomes a `kind` (below OBJECT_KIND_COUNT) with that
@@ -156,8 +162,13 @@ void scene_sort_objects(SceneState* scene);
 
 // New storage for the object's strings and points, so the copy shares
 // nothing with its source. False when the pool is full (the record is then
-// left with views of the source's storage and must not be kept).
+// left with views of the source's storage and must not be kept). The first
+// form copies into the editor's scene arena.
 bool scene_object_own_storage(SceneObject* object);
+bool scene_object_copy_storage(SceneObject* object, int8_t pool);
+// A copy of `string` in `pool`; false only when the pool is full. Empty
+// strings take no bytes.
+bool scene_string_copy(String* string, int8_t pool);
 // The kind block of `kind` from `templates`, copied into new storage.
 bool scene_object_from_template(SceneObject* object, const SceneTemplates* templates, ObjectKind kind);
 
@@ -198,10 +209,10 @@ String scene_serialize_state(const SceneState* scene, SceneToolBytes tools, int8
 String scene_serialize();
 
 // Parses `bytes` into the objects, rows, next_object_id and settings of
-// `out` (storage in POOL_PERSISTENT) and the tool bytes into `tools`.
-// Nothing of the editor changes; on failure `out` holds nothing usable and
-// the persistent pool is back where it was.
-SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools);
+// `out` (storage in `pool`) and the tool bytes into `tools`. Nothing of the
+// editor changes; on failure `out` holds nothing usable and `pool` is back
+// where it was.
+SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools, int8_t pool = POOL_PERSISTENT);
 // Parses `bytes` and, when they are a whole scene, replaces the editor's
 // scene with it (scene_path = path, scene_modified cleared). Any failure is
 // shown in a message box and leaves the scene, its path and its modified
@@ -215,6 +226,11 @@ SceneLoadResult scene_load(String path);
 // file, the path and the modified flag as they were.
 bool scene_save(String path);
 
+// Whether the file at `path` holds exactly the bytes the editor's scene
+// saves as. Large scenes are compared in the scratch pool, which is given
+// back afterwards.
+bool scene_matches_file(String path);
+
 // Shows a message box whose text is path + tail + reason.
 void scene_message_box(String title, String path, String tail, String reason);
 
@@ -224,6 +240,87 @@ void scene_message_box(String title, String path, String tail, String reason);
 // On failure the old file stays, the temporary is removed, and *reason (if
 // given) tells why.
 bool scene_write_file(String path, String bytes, String* reason);
+
+// ---------------------------------------------------------------------------
+// Scene memory (scene/scene_memory.cpp)
+//
+// Two arenas take turns: the open scene lives in one; opening, starting a
+// new scene and compaction build the next scene in the other (the spare)
+// and swap only once it is complete, then empty the old one, whose pages go
+// back to the system. Edits allocate in the current arena; the dead space
+// they leave is reclaimed by compaction between frames. Nothing may keep a
+// pointer into the scene across frames: keep a SceneRef and find it again.
+
+// Dead space below this never triggers a compaction.
+constexpr int64_t SCENE_COMPACT_SLACK = INT64_C(1) << 20;
+
+// Reserves both scene arenas and the scratch pool (those not yet reserved).
+// False when the system gives no address space for them.
+bool scene_memory_create();
+void scene_memory_release();
+// The arena that the editor's scene does not live in.
+int8_t scene_spare_pool();
+
+// A scene record that will be built in the spare arena (emptied first):
+// empty objects and rows there, every other field copied from the editor's
+// scene (settings, counters, modes), the templates not yet copied.
+SceneState scene_build_begin();
+// Copies the templates, the placement template and `path` (the scene's
+// path to be) into the built scene's arena. False when the arena is full.
+bool scene_build_carry(SceneState* built, String path);
+// The built scene becomes the editor's scene; the old arena is emptied.
+void scene_build_commit(const SceneState* built);
+// Gives up a build: the spare arena is emptied, the editor's scene untouched.
+void scene_build_abandon();
+
+// Bytes the scene's records, strings and points take (what a compaction
+// would copy), counted as the arena rounds them.
+int64_t scene_live_bytes(const SceneState* scene);
+// Rebuilds the scene in the spare arena and swaps. The saved bytes do not
+// change. False (scene untouched, one console line) when memory is refused.
+bool scene_compact();
+// Between frames: compacts once the dead space in the arena passes both the
+// live size and SCENE_COMPACT_SLACK.
+void scene_memory_step();
+
+// Replaces the scene with an empty one (no objects, rows or path, not
+// modified); settings, templates, tool state and the id counter stay. A
+// refused memory request shows one message box and keeps the scene.
+bool scene_replace_with_empty();
+
+// Writes `bytes` into `*target` in the editor's scene arena: in place when
+// the old bytes are at least as long, else in new bytes (the old ones become
+// dead space). False, target unchanged, when the arena is full.
+bool scene_string_assign(String* target, String bytes);
+// Renames row `row_index`; sets scene_modified. False for a row that does
+// not exist, a group-end row, or a full arena.
+bool scene_rename_row(int64_t row_index, String name);
+
+// A reference that survives swaps and moves: it names an object by id (or
+// the placement template) and a row by index, checked against the row's
+// object id.
+constexpr int64_t SCENE_REF_NONE = -1;
+constexpr int64_t SCENE_REF_TEMPLATE = -2;   // the placement template, no object of the scene
+
+struct SceneRef {
+    int64_t object_id;   // an object id, SCENE_REF_NONE or SCENE_REF_TEMPLATE
+    int64_t row_index;   // -1 for none
+};
+
+SceneRef scene_ref_none();
+SceneRef scene_ref_object_id(int64_t id);
+SceneRef scene_ref_template();
+// The row and the object id it stands for (GROUP_ROW_ID for a group row).
+SceneRef scene_ref_row_index(int64_t row_index);
+// The object the reference names, found again now; null when it is gone.
+SceneObject* scene_ref_object(SceneRef ref);
+// The row found again: at its index when that row still stands for the same
+// object, else the row of that object (the index is updated). A group row
+// is found only at its index. Null when gone.
+HierarchyRow* scene_ref_row(SceneRef* ref);
+// Point `point_index` of the referenced path; null when the object is gone,
+// is no path or has no such point.
+PathPoint* scene_ref_point(SceneRef ref, int64_t point_index);
 
 // ---------------------------------------------------------------------------
 // Text export (scene/scene_export.cpp)

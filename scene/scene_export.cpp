@@ -144,14 +144,14 @@ void scene_export_to_builder(StringBuilder* builder, SceneState* scene) {
 
 bool scene_export(String path) {
     PoolMark mark = pool_mark(POOL_FRAME);
-    PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
+    PoolMark scratch_mark = pool_mark(POOL_SCRATCH);
     StringBuilder builder = builder_init(POOL_FRAME);
     scene_export_to_builder(&builder, &editor.scene);
     if (builder_failed(&builder)) {
-        // Too large for the frame pool: built once more in the persistent
-        // pool, which gets the memory back right after the write.
+        // Too large for the frame pool: built once more in the scratch
+        // pool, whose pages go back right after the write.
         pool_restore(mark);
-        builder = builder_init(POOL_PERSISTENT);
+        builder = builder_init(POOL_SCRATCH);
         scene_export_to_builder(&builder, &editor.scene);
     }
     String reason{nullptr, 0};
@@ -161,7 +161,8 @@ bool scene_export(String path) {
     if (!written) {
         scene_message_box(S("export failed"), path, S(": "), reason);
     }
-    pool_restore(persistent_mark);
+    pool_restore(scratch_mark);
+    pool_give_back(POOL_SCRATCH);
     pool_restore(mark);
     return written;
 }

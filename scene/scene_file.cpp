@@ -1,7 +1,8 @@
 // The binary scene file: little-endian, no padding, the mirror image of the
 // writer and the reader field by field. Relies on the pools (the file bytes
-// live in the frame pool, the loaded scene in the persistent pool), the
-// asset lookups for names and the platform's files and message boxes.
+// live in the frame pool or the scratch pool, the loaded scene in a scene
+// arena), the asset lookups for names and the platform's files and message
+// boxes.
 //
 // Layout: magic u32, version u16, object count i64, objects, row count i64,
 // rows, next object id i64, four tool bytes, four setting bytes, background
@@ -190,10 +191,11 @@ struct ByteReader {
     const uint8_t* at;
     const uint8_t* end;
     bool failed;
-    // Strings are carved from blocks of the persistent pool: one allocation
+    // Strings are carved from blocks of the scene's pool: one allocation
     // per block instead of one per string.
     uint8_t* strings_at;
     uint8_t* strings_end;
+    int8_t pool;
 };
 
 constexpr int64_t STRING_BLOCK_BYTES = 65536;
@@ -259,14 +261,14 @@ static inline void get_floats(ByteReader* reader, float* values, int64_t count) 
 // moves instead of a library call), when both sides have the room.
 constexpr int64_t SHORT_STRING_BYTES = 32;
 
-// The uncommon half of get_string: a new block of the persistent pool, or a
+// The uncommon half of get_string: a new block of the scene's pool, or a
 // string too long or too near an end for the fixed-size copy.
 static String get_string_slow(ByteReader* reader, int64_t length, bool* out_of_memory) {
     if (length > reader->strings_end - reader->strings_at) {
         int64_t block = length > STRING_BLOCK_BYTES ? length : STRING_BLOCK_BYTES;
         // Near the end of the file a smaller block does.
         if (block > length && block > remaining(reader) + length) block = remaining(reader) + length;
-        uint8_t* bytes = static_cast<uint8_t*>(pool_alloc(POOL_PERSISTENT, block));
+        uint8_t* bytes = static_cast<uint8_t*>(pool_alloc(reader->pool, block));
         if (!bytes) {
             *out_of_memory = true;
             reader->at += length;
@@ -282,7 +284,7 @@ static String get_string_slow(ByteReader* reader, int64_t length, bool* out_of_m
     return String{bytes, length};
 }
 
-// A string copied into the persistent pool. A length that does not fit in
+// A string copied into the scene's pool. A length that does not fit in
 // what is left fails the reader; a full pool sets *out_of_memory.
 static inline String get_string(ByteReader* reader, bool* out_of_memory) {
     int64_t length = get_value<int64_t>(reader);
@@ -363,7 +365,7 @@ static void get_object(ByteReader* r, SceneObject* object, bool* out_of_memory) 
         } break;
         case OBJECT_PATH: {
             PathBlock& path = object->path;
-            path.points = array_make<PathPoint>(POOL_PERSISTENT);
+            path.points = array_make<PathPoint>(r->pool);
             if (!take(r, PATH_HEAD_BYTES)) return;
             uint8_t flags = read_u8(r);
             path.bezier = (flags & 1) != 0;
@@ -406,27 +408,28 @@ static const ObjectKey* find_key(const ObjectKey* keys, int64_t count, int64_t i
     return nullptr;
 }
 
-SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools) {
-    ByteReader reader{bytes.data, bytes.data + (bytes.data && bytes.length > 0 ? bytes.length : 0), false, nullptr, nullptr};
+SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools, int8_t pool) {
+    ByteReader reader{bytes.data, bytes.data + (bytes.data && bytes.length > 0 ? bytes.length : 0), false, nullptr, nullptr, pool};
     ByteReader* r = &reader;
     if (get_value<uint32_t>(r) != SCENE_MAGIC) return SCENE_LOAD_BAD_MAGIC;
     uint16_t version = get_value<uint16_t>(r);
     if (r->failed) return SCENE_LOAD_DAMAGED;
     if (version != SCENE_VERSION) return SCENE_LOAD_BAD_VERSION;
 
-    PoolMark mark = pool_mark(POOL_PERSISTENT);
+    PoolMark mark = pool_mark(pool);
     bool out_of_memory = false;
-    out->objects = array_make<SceneObject>(POOL_PERSISTENT);
-    out->rows = array_make<HierarchyRow>(POOL_PERSISTENT);
+    out->objects = array_make<SceneObject>(pool);
+    out->rows = array_make<HierarchyRow>(pool);
 
     int64_t object_count = get_count(r, OBJECT_MIN_BYTES);
     if (object_count > 0 && !array_reserve(&out->objects, object_count)) out_of_memory = true;
     // What the row pass needs of each object, packed: the objects themselves
-    // spread over many cache lines. Scratch in the frame pool (or, when that
-    // is full, a small leftover in the persistent one).
+    // spread over many cache lines. Scratch in the frame pool, or in the
+    // scratch pool when that is full.
     PoolMark frame_mark = pool_mark(POOL_FRAME);
+    PoolMark scratch_mark = pool_mark(POOL_SCRATCH);
     ObjectKey* keys = pool_alloc_array<ObjectKey>(POOL_FRAME, object_count);
-    if (!keys) keys = pool_alloc_array<ObjectKey>(POOL_PERSISTENT, object_count);
+    if (!keys) keys = pool_alloc_array<ObjectKey>(POOL_SCRATCH, object_count);
     if (object_count > 0 && !keys) out_of_memory = true;
     int64_t largest_id = -1;
     bool ascending = true;
@@ -479,7 +482,7 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
     if (row_count > 0 && !array_reserve(&out->rows, row_count)) out_of_memory = true;
     // Row names are edited in place, so each row gets its own bytes; the
     // kind names of object rows are carved from one block.
-    uint8_t* name_bytes = row_count > 0 ? pool_alloc_array<uint8_t>(POOL_PERSISTENT, row_count * KIND_NAME_BYTES) : nullptr;
+    uint8_t* name_bytes = row_count > 0 ? pool_alloc_array<uint8_t>(pool, row_count * KIND_NAME_BYTES) : nullptr;
     if (row_count > 0 && !name_bytes) out_of_memory = true;
     // Rows mostly follow the objects in order: the object after the last
     // one found is tried before the binary search.
@@ -541,13 +544,14 @@ SceneLoadResult scene_parse(String bytes, SceneState* out, SceneToolBytes* tools
     settings.snap_angle = get_value<float>(r);
 
     pool_restore(frame_mark);
+    pool_restore(scratch_mark);
     SceneLoadResult result = SCENE_LOAD_OK;
     if (out_of_memory) result = SCENE_LOAD_OUT_OF_MEMORY;
     else if (r->failed || r->at != r->end) result = SCENE_LOAD_DAMAGED;
     if (result != SCENE_LOAD_OK) {
         pool_restore(mark);
-        out->objects = array_make<SceneObject>(POOL_PERSISTENT);
-        out->rows = array_make<HierarchyRow>(POOL_PERSISTENT);
+        out->objects = array_make<SceneObject>(pool);
+        out->rows = array_make<HierarchyRow>(pool);
     }
     return result;
 }
@@ -577,16 +581,19 @@ static void message_box(String title, String path, String tail) { scene_message_
 static void keep_path(String path) {
     SceneState* scene = &editor.scene;
     if (string_equal(scene->scene_path, path)) return;
-    String copy = string_copy(path);
-    if (path.length > 0 && !copy.data) print(S("out of memory: the scene path was not kept\n"));
-    scene->scene_path = copy;
+    String copy = path;
+    if (!scene_string_copy(&copy, scene->pool)) print(S("out of memory: the scene path was not kept\n"));
+    else scene->scene_path = copy;
 }
 
 SceneLoadResult scene_load_bytes(String bytes, String path) {
-    SceneState parsed;
-    std::memset(&parsed, 0, sizeof parsed);
+    // Built in the spare arena and swapped in only when whole: a refused
+    // file never touches the open scene.
+    SceneState built = scene_build_begin();
     SceneToolBytes tools{};
-    SceneLoadResult result = scene_parse(bytes, &parsed, &tools);
+    SceneLoadResult result = scene_parse(bytes, &built, &tools, built.pool);
+    if (result == SCENE_LOAD_OK && !scene_build_carry(&built, path)) result = SCENE_LOAD_OUT_OF_MEMORY;
+    if (result != SCENE_LOAD_OK) scene_build_abandon();
     switch (result) {
         case SCENE_LOAD_OK: break;
         case SCENE_LOAD_BAD_MAGIC: message_box(S("invalid file"), path, S(" is not a valid scene file!")); return result;
@@ -594,20 +601,15 @@ SceneLoadResult scene_load_bytes(String bytes, String path) {
         case SCENE_LOAD_DAMAGED: message_box(S("invalid file"), path, S(" is damaged!")); return result;
         case SCENE_LOAD_OUT_OF_MEMORY: message_box(S("open failed"), path, S(": not enough memory to open it")); return result;
     }
-    SceneState* scene = &editor.scene;
-    scene->objects = parsed.objects;
-    scene->rows = parsed.rows;
-    scene->next_object_id = parsed.next_object_id;
-    scene->settings = parsed.settings;
-    tool_bytes_apply(scene, tools);
-    keep_path(path);
-    scene->scene_modified = false;
+    tool_bytes_apply(&built, tools);
+    built.scene_modified = false;
+    scene_build_commit(&built);
     return SCENE_LOAD_OK;
 }
 
 SceneLoadResult scene_load(String path) {
     PoolMark frame_mark = pool_mark(POOL_FRAME);
-    PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
+    PoolMark scratch_mark = pool_mark(POOL_SCRATCH);
     String bytes{nullptr, 0};
     // A missing or unreadable file reads as no bytes (and so as no scene).
     FileHandle file = file_open(&path, FILE_READ);
@@ -616,13 +618,15 @@ SceneLoadResult scene_load(String path) {
         uint8_t* block = nullptr;
         if (size > 0) {
             block = static_cast<uint8_t*>(pool_alloc(POOL_FRAME, size));
-            // A file larger than the frame pool is read into the persistent
-            // pool below the scene it becomes; its bytes stay there unused.
-            if (!block) block = static_cast<uint8_t*>(pool_alloc(POOL_PERSISTENT, size));
+            // A file larger than the frame pool goes to the scratch pool,
+            // which is given back once the scene is built.
+            if (!block) block = static_cast<uint8_t*>(pool_alloc(POOL_SCRATCH, size));
             if (!block) {
                 file_close(file);
                 message_box(S("open failed"), path, S(": the file is too large to open"));
                 pool_restore(frame_mark);
+                pool_restore(scratch_mark);
+                pool_give_back(POOL_SCRATCH);
                 return SCENE_LOAD_OUT_OF_MEMORY;
             }
         }
@@ -630,8 +634,9 @@ SceneLoadResult scene_load(String path) {
         file_close(file);
     }
     SceneLoadResult result = scene_load_bytes(bytes, path);
-    if (result != SCENE_LOAD_OK) pool_restore(persistent_mark);
     pool_restore(frame_mark);
+    pool_restore(scratch_mark);
+    pool_give_back(POOL_SCRATCH);
     return result;
 }
 
@@ -689,18 +694,39 @@ static bool write_and_replace(String target, String bytes, String* reason) {
     return false;
 }
 
+// The file bytes of the editor's scene in the frame pool, or in the scratch
+// pool when they outgrow it (the caller gives that back).
+static String serialize_anywhere() {
+    String bytes = scene_serialize();
+    if (!bytes.data) bytes = scene_serialize_state(&editor.scene, tool_bytes_of(&editor.scene), POOL_SCRATCH);
+    return bytes;
+}
+
+bool scene_matches_file(String path) {
+    PoolMark frame_mark = pool_mark(POOL_FRAME);
+    PoolMark scratch_mark = pool_mark(POOL_SCRATCH);
+    String on_disk = file_read_all(path, POOL_FRAME);
+    if (!on_disk.data) on_disk = file_read_all(path, POOL_SCRATCH);
+    String current = serialize_anywhere();
+    bool same = current.data && string_equal(on_disk, current);
+    pool_restore(frame_mark);
+    pool_restore(scratch_mark);
+    pool_give_back(POOL_SCRATCH);
+    return same;
+}
+
 bool scene_save(String path) {
     PoolMark frame_mark = pool_mark(POOL_FRAME);
-    PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
-    String bytes = scene_serialize();
-    // A scene whose file outgrows the frame pool is built in the persistent
+    PoolMark scratch_mark = pool_mark(POOL_SCRATCH);
+    // A scene whose file outgrows the frame pool is built in the scratch
     // pool and given back right after the write: it must still be savable.
-    if (!bytes.data) bytes = scene_serialize_state(&editor.scene, tool_bytes_of(&editor.scene), POOL_PERSISTENT);
+    String bytes = serialize_anywhere();
     String reason{nullptr, 0};
     bool saved = false;
     if (!bytes.data) reason = S("not enough memory to build the scene file");
     else saved = scene_write_file(path, bytes, &reason);
-    pool_restore(persistent_mark);
+    pool_restore(scratch_mark);
+    pool_give_back(POOL_SCRATCH);
     if (!saved) {
         scene_message_box(S("save failed"), path, S(": "), reason);
         pool_restore(frame_mark);

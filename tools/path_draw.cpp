@@ -247,6 +247,6 @@ static void path_point_gizmo_hook(SceneObject* path) { (void)path; }
 
 void path_draw(SceneObject* path) {
     path_point_gizmo_hook(path);
-    bool edited = path == editor.tools.edited_object;
+    bool edited = path == scene_ref_object(editor.tools.edited_object);
     path_draw_geometry(*path, path_view_from_camera(), edited);
 }

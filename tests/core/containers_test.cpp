@@ -54,11 +54,11 @@ TEST_F(PoolsTest, RefusedInPlaceGrowthKeepsThePoolUsable) {
 
 TEST_F(PoolsTest, UnknownPoolPrintsAndFails) {
     testing::internal::CaptureStdout();
-    EXPECT_EQ(pool_alloc(2, 8), nullptr);
+    EXPECT_EQ(pool_alloc(POOL_COUNT, 8), nullptr);
     EXPECT_EQ(pool_alloc(-1, 8), nullptr);
-    EXPECT_EQ(pool_realloc(5, nullptr, 0, 8), nullptr);
+    EXPECT_EQ(pool_realloc(9, nullptr, 0, 8), nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "pool_alloc: unknown pool 2\npool_alloc: unknown pool -1\npool_realloc: unknown pool 5\n");
+              "pool_alloc: unknown pool 5\npool_alloc: unknown pool -1\npool_realloc: unknown pool 9\n");
 }
 
 TEST_F(PoolsTest, MarkAndRestoreGiveScratchBack) {

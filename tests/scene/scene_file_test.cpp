@@ -111,7 +111,7 @@ TEST_F(SceneTest, EmptySceneIs86BytesOfHeaderCountsAndSettings) {
 
 TEST_F(SceneTest, GoldenFileLoadsToTheRecordsItWasMadeFrom) {
     golden_scene_build();
-    SceneState want = editor.scene;
+    SceneState want = scene_copy_to_persistent();
     std::string want_bytes = serialized();
     scene_init(&editor.scene);
 

@@ -70,6 +70,26 @@ inline HierarchyRow& row_add(int64_t id, const std::string& name, bool start = f
     return row;
 }
 
+// A copy of the editor's scene whose records, strings and points live in the
+// persistent pool, so it outlives the scene arenas being emptied by a load.
+inline SceneState scene_copy_to_persistent() {
+    SceneState copy = editor.scene;
+    const SceneState& scene = editor.scene;
+    copy.objects = array_make<SceneObject>(POOL_PERSISTENT);
+    copy.rows = array_make<HierarchyRow>(POOL_PERSISTENT);
+    for (int64_t i = 0; i < scene.objects.count; i++) {
+        SceneObject object = scene.objects.data[i];
+        EXPECT_TRUE(scene_object_copy_storage(&object, POOL_PERSISTENT));
+        array_push(&copy.objects, object);
+    }
+    for (int64_t i = 0; i < scene.rows.count; i++) {
+        HierarchyRow row = scene.rows.data[i];
+        EXPECT_TRUE(scene_string_copy(&row.name, POOL_PERSISTENT));
+        array_push(&copy.rows, row);
+    }
+    return copy;
+}
+
 inline SceneToolBytes tool_bytes_of_editor() {
     const SceneState& scene = editor.scene;
     return SceneToolBytes{scene.placement_mode, scene.pivot_per_object, scene.gizmo_mode, scene.placement_template.kind};
