@@ -1,12 +1,13 @@
 // Scene file speed on a scene of 100 000 objects (the five kinds in turn,
 // paths of 16 points): serialise, save (serialise + write + flush to storage
-// + rename), open (read + parse + commit), each against the floor of writing
-// and reading the same bytes with one fwrite / fread.
+// + rename), open (read + parse into the spare arena + swap + the old arena
+// given back), each against the floor of writing and reading the same bytes
+// with one fwrite / fread; and compaction (the scene rebuilt in the spare
+// arena and swapped).
 //
-// Such a scene needs about 35 MiB in the persistent pool and its file about
-// 20 MiB, so the pools here are larger than the editor's own (the source
-// scene and each opened copy live side by side): 512 MiB persistent,
-// 128 MiB frame.
+// Such a scene needs about 35 MiB of scene arena and its file about 20 MiB,
+// more than the editor's frame pool: the file goes through the scratch pool
+// as it would in the editor. The pools are the editor's own.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -26,13 +27,13 @@ constexpr int64_t PATH_POINTS = 16;
 
 static std::string scene_file_path;
 static int64_t file_bytes;
-static SceneState source_scene;
 
 // Mean seconds per iteration of each measured operation, for the ratios:
 // wall time, and the process's CPU time (which other work on a busy machine
 // does not inflate).
 struct Timing { double seconds; double cpu_seconds; int64_t runs; };
-static Timing timing_serialize, timing_save, timing_open, timing_fwrite, timing_fwrite_flush, timing_fread;
+static Timing timing_serialize, timing_save, timing_open, timing_fwrite, timing_fwrite_flush, timing_fread,
+    timing_compact;
 
 static double now_seconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -80,7 +81,7 @@ static void build_scene() {
                 object.path.bezier = true;
                 object.path.width = 0.125;
                 object.path.color = Vec4{0.5f, 0, 1, 1};
-                object.path.points = array_make<PathPoint>(POOL_PERSISTENT);
+                object.path.points = array_make<PathPoint>(editor.scene.pool);
                 array_reserve(&object.path.points, PATH_POINTS);
                 for (int64_t p = 0; p < PATH_POINTS; p++) {
                     float g = (float)p;
@@ -92,7 +93,6 @@ static void build_scene() {
         scene_append_row(i, object_kind_name(object.kind), 0, Vec4{1, 1, 1, 1});
     }
     editor.scene.next_object_id = OBJECT_COUNT;
-    source_scene = editor.scene;
 }
 
 static void record(Timing* timing, Stopwatch start) {
@@ -107,9 +107,12 @@ static void BM_SceneSerialize(benchmark::State& state) {
     for (auto _ : state) {
         Stopwatch start = stopwatch_start();
         PoolMark mark = pool_mark(POOL_FRAME);
+        PoolMark scratch_mark = pool_mark(POOL_SCRATCH);
         String bytes = scene_serialize();
+        if (!bytes.data) bytes = scene_serialize_state(&editor.scene, SceneToolBytes{}, POOL_SCRATCH);
         benchmark::DoNotOptimize(bytes.data);
         pool_restore(mark);
+        pool_restore(scratch_mark);
         record(&timing_serialize, start);
     }
     set_bytes(state);
@@ -127,41 +130,48 @@ static void BM_SceneSave(benchmark::State& state) {
 
 static void BM_SceneOpen(benchmark::State& state) {
     String path = view(scene_file_path.c_str());
+    // Each open replaces the scene with the same one, as a user opening the
+    // file again would.
     for (auto _ : state) {
-        PoolMark mark = pool_mark(POOL_PERSISTENT);
         Stopwatch start = stopwatch_start();
         if (scene_load(path) != SCENE_LOAD_OK) state.SkipWithError("open failed");
         record(&timing_open, start);
-        state.PauseTiming();
-        pool_restore(mark);
-        editor.scene = source_scene;
-        state.ResumeTiming();
+    }
+    set_bytes(state);
+}
+
+static void BM_SceneCompact(benchmark::State& state) {
+    for (auto _ : state) {
+        Stopwatch start = stopwatch_start();
+        if (!scene_compact()) state.SkipWithError("compaction refused");
+        record(&timing_compact, start);
     }
     set_bytes(state);
 }
 
 // The parse alone, from bytes already in memory: open minus the read.
 static void BM_SceneParse(benchmark::State& state) {
-    PoolMark frame_mark = pool_mark(POOL_FRAME);
-    String bytes = scene_serialize();
+    String bytes = scene_serialize_state(&editor.scene, SceneToolBytes{}, POOL_SCRATCH);
+    int8_t spare = scene_spare_pool();
     for (auto _ : state) {
-        PoolMark mark = pool_mark(POOL_PERSISTENT);
+        PoolMark mark = pool_mark(spare);
         SceneState parsed;
         std::memset(&parsed, 0, sizeof parsed);
         SceneToolBytes tools{};
-        if (scene_parse(bytes, &parsed, &tools) != SCENE_LOAD_OK) state.SkipWithError("parse failed");
+        if (scene_parse(bytes, &parsed, &tools, spare) != SCENE_LOAD_OK) state.SkipWithError("parse failed");
         benchmark::DoNotOptimize(parsed.objects.data);
         pool_restore(mark);
     }
-    pool_restore(frame_mark);
+    pool_empty(spare);
+    pool_empty(POOL_SCRATCH);
     set_bytes(state);
 }
 
 static std::string floor_path() { return scene_file_path + ".floor"; }
 
 static void write_floor(benchmark::State& state, bool flush, Timing* timing) {
-    PoolMark mark = pool_mark(POOL_FRAME);
-    String bytes = scene_serialize();
+    PoolMark mark = pool_mark(POOL_SCRATCH);
+    String bytes = scene_serialize_state(&editor.scene, SceneToolBytes{}, POOL_SCRATCH);
     for (auto _ : state) {
         Stopwatch start = stopwatch_start();
         FILE* file = std::fopen(floor_path().c_str(), "wb");
@@ -174,6 +184,7 @@ static void write_floor(benchmark::State& state, bool flush, Timing* timing) {
         record(timing, start);
     }
     pool_restore(mark);
+    pool_give_back(POOL_SCRATCH);
     set_bytes(state);
 }
 
@@ -181,8 +192,8 @@ static void BM_FloorFwrite(benchmark::State& state) { write_floor(state, false, 
 static void BM_FloorFwriteFsync(benchmark::State& state) { write_floor(state, true, &timing_fwrite_flush); }
 
 static void BM_FloorFread(benchmark::State& state) {
-    PoolMark mark = pool_mark(POOL_FRAME);
-    uint8_t* buffer = static_cast<uint8_t*>(pool_alloc(POOL_FRAME, file_bytes));
+    PoolMark mark = pool_mark(POOL_SCRATCH);
+    uint8_t* buffer = static_cast<uint8_t*>(pool_alloc(POOL_SCRATCH, file_bytes));
     for (auto _ : state) {
         Stopwatch start = stopwatch_start();
         FILE* file = std::fopen(scene_file_path.c_str(), "rb");
@@ -192,6 +203,7 @@ static void BM_FloorFread(benchmark::State& state) {
         record(&timing_fread, start);
     }
     pool_restore(mark);
+    pool_give_back(POOL_SCRATCH);
     set_bytes(state);
 }
 
@@ -202,6 +214,7 @@ BENCHMARK(BM_SceneSave)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FloorFread)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SceneParse)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SceneOpen)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SceneCompact)->Unit(benchmark::kMillisecond);
 
 static double mean(const Timing& timing) { return timing.runs ? timing.seconds / (double)timing.runs : 0; }
 static double mean_cpu(const Timing& timing) { return timing.runs ? timing.cpu_seconds / (double)timing.runs : 0; }
@@ -215,14 +228,18 @@ static void print_ratio(String what, const Timing& measured, const Timing& floor
 }
 
 int main(int argc, char** argv) {
-    pool_create(POOL_PERSISTENT, INT64_C(512) << 20);
-    pool_create(POOL_FRAME, INT64_C(128) << 20);
+    if (!pool_create(POOL_PERSISTENT, POOL_PERSISTENT_CAPACITY) || !pool_create(POOL_FRAME, POOL_FRAME_CAPACITY) ||
+        !scene_memory_create()) {
+        return 1;
+    }
     theme_defaults(&editor.theme);
     platform_set_headless_message_boxes(true);
     char directory[] = "/tmp/tarnisk_scene_bench_XXXXXX";
     if (!mkdtemp(directory)) return 1;
     scene_file_path = std::string(directory) + "/big.scene";
     build_scene();
+    // As an opened scene would be: the records of the build's growth gone.
+    scene_compact();
     file_bytes = scene_serialized_size(&editor.scene);
     if (!scene_save(view(scene_file_path.c_str()))) return 1;
     format_print(S("scene: %. objects, %. rows, file %. bytes\n"),
@@ -236,6 +253,11 @@ int main(int argc, char** argv) {
     print_ratio(S("save (with flush to storage) vs one fwrite"), timing_save, timing_fwrite);
     print_ratio(S("save (with flush to storage) vs fwrite + fsync"), timing_save, timing_fwrite_flush);
     print_ratio(S("open vs one fread"), timing_open, timing_fread);
+    if (timing_compact.runs) {
+        format_print(S("compaction: %. ms (%. ms CPU), arena %. MiB live\n"),
+                     {fmt_float(mean(timing_compact) * 1000), fmt_float(mean_cpu(timing_compact) * 1000),
+                      fmt_float((double)scene_live_bytes(&editor.scene) / 1048576.0)});
+    }
     std::remove(scene_file_path.c_str());
     std::remove(floor_path().c_str());
     rmdir(directory);

@@ -95,10 +95,12 @@ void pool_reset(int8_t id) {
     if (Pool* pool = pool_get(id)) pool->used = 0;
 }
 
-void pool_give_back(int8_t id) {
+void pool_give_back(int8_t id) { pool_trim(id, 0); }
+
+void pool_trim(int8_t id, int64_t keep) {
     Pool* pool = pool_get(id);
     if (!pool || !pool->base || !pool->growing) return;
-    int64_t keep = round_up(pool->used, POOL_COMMIT_STEP);
+    keep = round_up(keep > pool->used ? keep : pool->used, POOL_COMMIT_STEP);
     if (keep >= pool->committed) return;
     // Mapping the range anew drops its pages and its commit charge at once;
     // should that be refused, the pages still go (the range stays usable).

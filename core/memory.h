@@ -48,6 +48,8 @@ void pool_reset(int8_t id);   // empties the pool: used = 0
 // Growing pools: the pages past `used` go back to the system (a later
 // allocation takes fresh zero pages). Fixed pools: nothing happens.
 void pool_give_back(int8_t id);
+// The same, keeping the first `keep` bytes of pages whatever is used.
+void pool_trim(int8_t id, int64_t keep);
 // pool_reset followed by pool_give_back.
 void pool_empty(int8_t id);
 

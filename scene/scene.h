@@ -246,7 +246,8 @@ bool scene_write_file(String path, String bytes, String* reason);
 //
 // Two arenas take turns: the open scene lives in one; opening, starting a
 // new scene and compaction build the next scene in the other (the spare)
-// and swap only once it is complete, then empty the old one, whose pages go
+// and swap only once it is complete, then empty the old one: it keeps as
+// many pages as the new scene uses, for the next build, and gives the rest
 // back to the system. Edits allocate in the current arena; the dead space
 // they leave is reclaimed by compaction between frames. Nothing may keep a
 // pointer into the scene across frames: keep a SceneRef and find it again.
@@ -268,10 +269,16 @@ SceneState scene_build_begin();
 // Copies the templates, the placement template and `path` (the scene's
 // path to be) into the built scene's arena. False when the arena is full.
 bool scene_build_carry(SceneState* built, String path);
-// The built scene becomes the editor's scene; the old arena is emptied.
+// The built scene becomes the editor's scene; the old arena is emptied
+// (pages past the new scene's size go back to the system).
 void scene_build_commit(const SceneState* built);
 // Gives up a build: the spare arena is emptied, the editor's scene untouched.
 void scene_build_abandon();
+
+// After work in the scratch pool has given its bytes back: the pages past
+// its use go back to the system, except as many as the scene's arena holds,
+// so that saving or comparing the same large scene again reuses them.
+void scene_scratch_trim();
 
 // Bytes the scene's records, strings and points take (what a compaction
 // would copy), counted as the arena rounds them.

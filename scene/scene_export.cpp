@@ -162,7 +162,7 @@ bool scene_export(String path) {
         scene_message_box(S("export failed"), path, S(": "), reason);
     }
     pool_restore(scratch_mark);
-    pool_give_back(POOL_SCRATCH);
+    scene_scratch_trim();
     pool_restore(mark);
     return written;
 }

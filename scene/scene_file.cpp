@@ -626,7 +626,7 @@ SceneLoadResult scene_load(String path) {
                 message_box(S("open failed"), path, S(": the file is too large to open"));
                 pool_restore(frame_mark);
                 pool_restore(scratch_mark);
-                pool_give_back(POOL_SCRATCH);
+                scene_scratch_trim();
                 return SCENE_LOAD_OUT_OF_MEMORY;
             }
         }
@@ -636,7 +636,7 @@ SceneLoadResult scene_load(String path) {
     SceneLoadResult result = scene_load_bytes(bytes, path);
     pool_restore(frame_mark);
     pool_restore(scratch_mark);
-    pool_give_back(POOL_SCRATCH);
+    scene_scratch_trim();
     return result;
 }
 
@@ -711,7 +711,7 @@ bool scene_matches_file(String path) {
     bool same = current.data && string_equal(on_disk, current);
     pool_restore(frame_mark);
     pool_restore(scratch_mark);
-    pool_give_back(POOL_SCRATCH);
+    scene_scratch_trim();
     return same;
 }
 
@@ -726,7 +726,7 @@ bool scene_save(String path) {
     if (!bytes.data) reason = S("not enough memory to build the scene file");
     else saved = scene_write_file(path, bytes, &reason);
     pool_restore(scratch_mark);
-    pool_give_back(POOL_SCRATCH);
+    scene_scratch_trim();
     if (!saved) {
         scene_message_box(S("save failed"), path, S(": "), reason);
         pool_restore(frame_mark);

@@ -94,10 +94,20 @@ void scene_build_commit(const SceneState* built) {
     Pool* arena = pool_get(built->pool);
     int64_t used = arena ? arena->used : 0;
     editor.scene.compact_at = used + allowance_for(used);
-    if (is_arena(old) && old != built->pool) pool_empty(old);
+    // The old arena keeps as many pages as the new scene uses, ready for
+    // the next build of about its size; the rest goes back to the system.
+    if (is_arena(old) && old != built->pool) {
+        pool_reset(old);
+        pool_trim(old, used);
+    }
 }
 
 void scene_build_abandon() { pool_empty(scene_spare_pool()); }
+
+void scene_scratch_trim() {
+    Pool* arena = pool_get(editor.scene.pool);
+    pool_trim(POOL_SCRATCH, arena && is_arena(editor.scene.pool) ? arena->committed : 0);
+}
 
 // ---------------------------------------------------------------------------
 // Compaction

@@ -3,6 +3,7 @@
 // message boxes; and builders for objects, rows and the golden scene.
 #pragma once
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -198,3 +199,33 @@ inline void golden_scene_build() {
 }
 
 inline std::string golden_path() { return std::string(TARNISK_TEST_DATA_DIR) + "/scene/every_kind.scene"; }
+
+// A scene of `count` objects, the five kinds in turn (paths of four points),
+// each with its object row and every tenth in a group of its own.
+inline void large_scene_build(int64_t count) {
+    char name[32];
+    for (int64_t i = 0; i < count; i++) {
+        SceneObject object = object_make((ObjectKind)(i % OBJECT_KIND_COUNT), i);
+        float f = (float)i;
+        object.transform.position = Vec3{f, -f, f * 0.5f};
+        std::snprintf(name, sizeof name, "resource_%d", (int)(i % 97));
+        switch (object.kind) {
+            case OBJECT_QUAD: object.quad.texture_name = str(name); object.quad.color = Vec4{1, 1, 1, 1}; break;
+            case OBJECT_TEXT:
+                object.text.font_name = str(name);
+                object.text.text = str("a label\nof two lines");
+                object.text.pixels_per_unit = 64;
+                break;
+            case OBJECT_MESH: object.mesh.mesh_name = str(name); break;
+            case OBJECT_DATA: object.data = str(" weight(1.5)"); break;
+            case OBJECT_PATH:
+                for (int p = 0; p < 4; p++) array_push(&object.path.points, PathPoint{Vec3{f, (float)p, 0}, {}, {}});
+                break;
+        }
+        scene_append_object(object);
+        if (i % 10 == 0) row_add(GROUP_ROW_ID, "group " + std::to_string(i), true, false, true);
+        row_add(i, "object");
+        if (i % 10 == 0) row_add(GROUP_ROW_ID, "", false, true);
+    }
+    editor.scene.next_object_id = count;
+}
