@@ -17,13 +17,6 @@
 
 #include "scene/scene_fixture.h"
 
-static std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 static void write_file(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
     out << bytes;
@@ -482,31 +475,6 @@ TEST_F(SceneTest, WrongMagicAndVersionShowTheirMessagesAndKeepThePath) {
 
 // ---------------------------------------------------------------------------
 // Saving
-
-class SceneSaveTest : public SceneTest {
-protected:
-    std::string directory;
-    void SetUp() override {
-        SceneTest::SetUp();
-        char pattern[] = "/tmp/tarnisk_scene_XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        directory = pattern;
-    }
-    // The names in the test's folder (or one below it), sorted.
-    std::vector<std::string> entries(const std::string& below = "") {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(directory + below)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    void TearDown() override {
-        std::string command = "rm -rf '" + directory + "'";
-        EXPECT_EQ(0, std::system(command.c_str()));
-        SceneTest::TearDown();
-    }
-};
 
 TEST_F(SceneSaveTest, SaveWritesTheBytesThenOpeningGivesTheSceneBack) {
     golden_scene_build();

@@ -1,11 +1,18 @@
 // Shared by the scene tests: fresh pools, theme colors, recognisable icon
 // handles, a texture table with known names, an initialised scene, recorded
-// message boxes; and builders for objects, rows and the golden scene.
+// message boxes, a temporary folder for tests that write files; and builders
+// for objects, rows, the golden scene and large scenes.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -40,6 +47,39 @@ protected:
         PoolTest::TearDown();
     }
 };
+
+// Scene tests that write files get a fresh temporary folder, removed after.
+class SceneSaveTest : public SceneTest {
+protected:
+    std::string directory;
+    void SetUp() override {
+        SceneTest::SetUp();
+        char pattern[] = "/tmp/tarnisk_scene_XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(pattern));
+        directory = pattern;
+    }
+    // The names in the test's folder (or one below it), sorted.
+    std::vector<std::string> entries(const std::string& below = "") {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(directory + below)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    void TearDown() override {
+        std::string command = "rm -rf '" + directory + "'";
+        EXPECT_EQ(0, std::system(command.c_str()));
+        SceneTest::TearDown();
+    }
+};
+
+inline std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 inline String str(const std::string& text) {
     return string_copy(String{reinterpret_cast<const uint8_t*>(text.data()), (int64_t)text.size()});

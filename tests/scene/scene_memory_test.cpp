@@ -2,10 +2,8 @@
 // bound, compaction and swaps never change the saved bytes, references find
 // their records again after a swap, and refused memory leaves the scene as
 // it was.
-#include <cstdlib>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <vector>
 
 #include <unistd.h>
@@ -65,21 +63,7 @@ static void expect_scene_inside_its_arena() {
     check(scene.scene_path, "path");
 }
 
-class SceneMemoryTest : public SceneTest {
-protected:
-    std::string directory;
-    void SetUp() override {
-        SceneTest::SetUp();
-        char pattern[] = "/tmp/tarnisk_memory_XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        directory = pattern;
-    }
-    void TearDown() override {
-        std::string command = "rm -rf '" + directory + "'";
-        EXPECT_EQ(0, std::system(command.c_str()));
-        SceneTest::TearDown();
-    }
-};
+class SceneMemoryTest : public SceneSaveTest {};
 
 // ---------------------------------------------------------------------------
 // A long session
@@ -159,10 +143,7 @@ TEST_F(SceneMemoryTest, RenamingRowsFrameAfterFrameStaysBoundedAndSavesTheLatest
     EXPECT_TRUE(editor.scene.scene_modified);
     std::string path = directory + "/renamed.scene";
     ASSERT_TRUE(scene_save(str(path)));
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream saved;
-    saved << in.rdbuf();
-    EXPECT_EQ(expected_bytes(), saved.str());
+    EXPECT_EQ(expected_bytes(), read_file(path));
     expect_scene_inside_its_arena();
 }
 
