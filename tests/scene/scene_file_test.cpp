@@ -607,20 +607,29 @@ TEST_F(SceneSaveTest, SavingThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink
     EXPECT_EQ(chain, text_of(editor.scene.scene_path));
 }
 
-TEST_F(SceneSaveTest, ScenesLargerThanTheFramePoolStillSaveAndOpen) {
+TEST_F(SceneSaveTest, ScenesLargerThanTheFramePoolStillSaveCompareAndOpen) {
     golden_scene_build();
     std::string expected = serialized();
-    // A frame pool too small for the file: both directions fall back to the
-    // persistent pool, and saving gives that memory back.
+    // A frame pool too small for the file: saving, the quit comparison and
+    // opening fall back to the scratch pool and leave the persistent pool
+    // alone.
     pool_release(POOL_FRAME);
     ASSERT_TRUE(pool_create(POOL_FRAME, 512));
     ASSERT_GT(expected.size(), 512u);
     std::string path = directory + "/large.scene";
     String path_view = str(path);
+    String missing = str(directory + "/missing.scene");
     int64_t used = pool_get(POOL_PERSISTENT)->used;
     ASSERT_TRUE(scene_save(path_view));
     EXPECT_EQ(expected, read_file(path));
-    EXPECT_LE(pool_get(POOL_PERSISTENT)->used - used, 64) << "only the kept path stays";
+    EXPECT_TRUE(scene_matches_file(path_view));
+    editor.scene.settings.snap_angle = 1;
+    EXPECT_FALSE(scene_matches_file(path_view));
+    EXPECT_FALSE(scene_matches_file(missing));
+    editor.scene.settings.snap_angle = 15;
+    EXPECT_EQ(used, pool_get(POOL_PERSISTENT)->used);
+    EXPECT_EQ(0, pool_get(POOL_SCRATCH)->used);
+    EXPECT_LE(pool_get(POOL_SCRATCH)->committed, pool_get(editor.scene.pool)->committed);
 
     scene_init(&editor.scene);
     ASSERT_EQ(SCENE_LOAD_OK, scene_load(str(path)));

@@ -307,23 +307,3 @@ TEST_F(SceneMemoryTest, ReferencesFindTheirRecordsAgainAfterSwapsOrReportThemGon
     EXPECT_EQ(nullptr, scene_ref_point(path_ref, 0));
     EXPECT_NE(nullptr, scene_ref_object(template_ref));
 }
-
-TEST_F(SceneMemoryTest, ScenesLargerThanTheFramePoolSaveAndCompareWithoutThePersistentPool) {
-    golden_scene_build();
-    std::string expected = serialized();
-    pool_release(POOL_FRAME);
-    ASSERT_TRUE(pool_create(POOL_FRAME, 512));
-    ASSERT_GT(expected.size(), 512u);
-    std::string path = directory + "/large.scene";
-    String path_view = str(path);
-    String missing = str(directory + "/missing.scene");
-    int64_t persistent_used = pool_get(POOL_PERSISTENT)->used;
-    ASSERT_TRUE(scene_save(path_view));
-    EXPECT_TRUE(scene_matches_file(path_view));
-    editor.scene.settings.snap_angle = 1;
-    EXPECT_FALSE(scene_matches_file(path_view));
-    EXPECT_FALSE(scene_matches_file(missing));
-    EXPECT_EQ(persistent_used, pool_get(POOL_PERSISTENT)->used);
-    EXPECT_EQ(0, pool_get(POOL_SCRATCH)->used);
-    EXPECT_LE(pool_get(POOL_SCRATCH)->committed, pool_get(editor.scene.pool)->committed);
-}
