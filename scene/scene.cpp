@@ -77,7 +77,8 @@ SceneTemplates scene_templates_default() {
     templates.text.font = font_find(String{nullptr, 0});
     templates.text.color = Vec4{1, 1, 1, 1};
     templates.text.text = S("text");
-    copy_owned(&templates.text.text, pool);
+    // Never a view of constant storage: it is written in place.
+    if (!copy_owned(&templates.text.text, pool)) templates.text.text = String{nullptr, 0};
     templates.text.alignment = Vec2{0, 0};
     // 64 font pixels make one world unit: a line of the default font is
     // then about a unit high.
