@@ -129,12 +129,15 @@ void pick_in_viewport() {
     bool box = selection.box_pending;
     selection.box_pending = false;
     PickRegion region = pick_region(box, selection.box_start, pointer, editor.window_width, editor.window_height);
+    pick_apply(region, input_key_is_held(KEY_CONTROL));
+}
 
-    if (!input_key_is_held(KEY_CONTROL)) {
+void pick_apply(PickRegion region, bool add) {
+    SceneState& scene = editor.scene;
+    if (!add) {
         for (int64_t i = 0; i < scene.rows.count; i++) scene.rows.data[i].selected = false;
     }
     editor.tools.selection_changed = true;
-
     frame_buffer_bind(1, editor.render.picking_target.frame_buffer);
     pick_region_read(region, PICK_CHUNK_PIXELS);
     frame_buffer_unbind(1);

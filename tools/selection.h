@@ -39,6 +39,9 @@ void pick_pixels_apply(const uint16_t* pixels, int64_t count, bool single_pixel)
 // frame pool when it has room, otherwise from a small stack block.
 void pick_region_read(PickRegion region, int64_t chunk_pixels);
 
+// Resolves `region` of the picking image into the selection: cleared first
+// unless `add` (Ctrl), then toggled (one pixel) or set (a box).
+void pick_apply(PickRegion region, bool add);
 // The viewport pick of this frame (click, Ctrl toggle, B box, Ctrl box),
 // after the picking pass and before the scene pass.
 void pick_in_viewport();
