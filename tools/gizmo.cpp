@@ -193,6 +193,19 @@ static Vec3 axis_vector(const GizmoFrame& frame, bool scale_mode, int a, Vec3 p0
 
 static bool axis_offered(const GizmoInput& input, int a) { return !(input.mode_2d && a == 2); }
 
+// The last offered axis under the pointer (tested in handle order), -1 none.
+static int64_t axis_candidate(const Gizmo& gizmo, const GizmoFrame& frame, const GizmoInput& input, int64_t was_active,
+                              float reach) {
+    int64_t candidate = -1;
+    for (int a = 0; a < 3; a++) {
+        if (!axis_offered(input, a)) continue;
+        Vec3 p0, p1;
+        axis_segment(gizmo, frame, a, was_active, &p0, &p1);
+        if (axis_hovered(input, p0, p1, reach)) candidate = a;
+    }
+    return candidate;
+}
+
 static void axis_press(Gizmo* gizmo, const GizmoFrame& frame, const GizmoInput& input, int a, Vec3 value,
                        bool scale_mode) {
     Vec3 p0, p1;
@@ -238,12 +251,7 @@ static void position_mode(Gizmo* gizmo, const GizmoFrame& frame, const GizmoInpu
     int64_t was_active = gizmo->active;
     int64_t candidate = -1;
     if (input.enabled) {
-        for (int a = 0; a < 3; a++) {
-            if (!axis_offered(input, a)) continue;
-            Vec3 p0, p1;
-            axis_segment(*gizmo, frame, a, was_active, &p0, &p1);
-            if (axis_hovered(input, p0, p1, 0.4f)) candidate = a;
-        }
+        candidate = axis_candidate(*gizmo, frame, input, was_active, 0.4f);
         for (int h = 3; h < 6; h++) {
             if (!plane_offered(input, h)) continue;
             Vec3 q;
@@ -375,12 +383,7 @@ static void scale_mode(Gizmo* gizmo, const GizmoFrame& frame, const GizmoInput& 
     bool was_uniform = gizmo->uniform_dragging;
     int64_t candidate = -1;
     if (input.enabled) {
-        for (int a = 0; a < 3; a++) {
-            if (!axis_offered(input, a)) continue;
-            Vec3 p0, p1;
-            axis_segment(*gizmo, frame, a, was_active, &p0, &p1);
-            if (axis_hovered(input, p0, p1, 0.2f)) candidate = a;
-        }
+        candidate = axis_candidate(*gizmo, frame, input, was_active, 0.2f);
     }
     // The sphere sits over the sticks' roots: it wins there, so one press
     // never starts both drags.
