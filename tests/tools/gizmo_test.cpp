@@ -143,6 +143,9 @@ class SelectionCarryTest : public PoolTest {
 protected:
     void SetUp() override {
         PoolTest::SetUp();
+        reset();
+    }
+    static void reset() {
         editor.scene = SceneState{};
         editor.scene.objects = array_make<SceneObject>(POOL_PERSISTENT);
         editor.scene.rows = array_make<HierarchyRow>(POOL_PERSISTENT);
@@ -190,7 +193,7 @@ TEST_F(SelectionCarryTest, DifferentlyTurnedObjectsTurnRigidlyInBothModes) {
     Rotor about_z = rotor_from_axis_angle(Vec3{0, 0, 1}, (float)(90 * DEGREES_TO_RADIANS));
     Mat3 turn = rotor_to_mat3(about_z);
     for (bool per_object : {true, false}) {
-        SetUp();
+        reset();
         editor.scene.pivot_per_object = per_object;
         add(Transform{Vec3{-2, 0, 0}, Rotor{1, 0, 0, 0}, Vec3{1, 1, 1}});
         add(Transform{Vec3{2, 0, 0}, about_x, Vec3{1, 1, 1}});
@@ -207,9 +210,7 @@ TEST_F(SelectionCarryTest, DifferentlyTurnedObjectsTurnRigidlyInBothModes) {
         // In place, or swung a quarter turn about the centre (0, 0, 0).
         EXPECT_NEAR(second.x, per_object ? 2 : 0, 1e-5) << "per object: " << per_object;
         EXPECT_NEAR(second.y, per_object ? 0 : 2, 1e-5) << "per object: " << per_object;
-        TearDown();
     }
-    PoolTest::SetUp();
 }
 
 // A flat selection (scale z of 0) has no inverse matrix: a move about the
