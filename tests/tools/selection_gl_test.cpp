@@ -72,8 +72,16 @@ protected:
         window_pixel(p, &mouse_x, &mouse_y);
         harness_mouse_move(mouse_x, mouse_y);
         // A second frame lets the server's own motion from the pointer warp
-        // arrive before anything is pressed at the new place.
+        // arrive before anything is pressed at the new place; under load it
+        // can come later still, so the move is repeated until it holds.
         frame(2);
+        for (int i = 0; i < 20 && !pointer_is_there(); i++) {
+            harness_mouse_move(mouse_x, mouse_y);
+            frame(2);
+        }
+    }
+    bool pointer_is_there() const {
+        return editor.mouse_x == (float)mouse_x && editor.mouse_y == (float)(editor.window_height - mouse_y);
     }
     void press_at(Vec3 p) {
         move_to(p);
