@@ -15,6 +15,7 @@
 #include "render/scene_render.h"
 #include "app/panels.h"
 #include "ui/widgets.h"
+#include "tools/selection.h"
 
 struct LaunchOptions {
     bool fullscreen;        // "-f", "-fullscreen"
@@ -69,6 +70,7 @@ struct Editor {
     ViewportToolState tools;        // placement cursor and box, path mode, edited object, gizmo flags
     PanelState panels;              // floating panels in stacking order, moving and hover
     ToolbarState toolbar;           // toolbar button states, strip height, layout cursor
+    SelectionState selection;       // both gizmos, the pending selection box, the picked sub-element
 };
 
 extern Editor editor;

@@ -13,6 +13,7 @@
 #include "render/draw.h"
 #include "render/picking.h"
 #include "render/scene_render.h"
+#include "tools/selection.h"
 #include "ui/text.h"
 
 static const Vec4 STATS_COLOR{0.5f, 0.5f, 1, 0.7f};
@@ -79,10 +80,11 @@ void editor_frame() {
     // Redrawing every object for a picture read only on a press would double
     // the frame's cost; the pass in the press frame gives the same pixels.
     if (picking_needed()) picking_pass();
-    // The viewport pick (click and selection box) reads the picking image here.
+    pick_in_viewport();
     scene_pass();
     interface_matrices();
     status_texts();
+    selection_box_draw();
     editor_interface();
 }
 

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "render/draw.h"
 #include "tools/path_draw.h"
+#include "tools/selection.h"
 #include "ui/text.h"
 
 static const Vec4 WHITE{1, 1, 1, 1};
@@ -231,19 +232,18 @@ static void highlight_draw(const SceneObject& object) {
 }
 
 // ---------------------------------------------------------------------------
-// Gizmo hooks
-
-// The selection's combined transform, its gizmo and duplication
-// (update_selection_transform) run here once they exist; `gathered` is the
-// number of selected visible objects.
-static void selection_gizmo_hook(int64_t gathered) { (void)gathered; }
+// Gizmo flags
 
 // After the gizmo: a fresh viewport pick drops any drag, and the pick of the
-// next frame learns whether a gizmo handle lies under the pointer. With no
-// gizmo drawn yet, nothing can be under it.
+// next frame learns whether a gizmo handle lies under the pointer.
 static void gizmo_flags_update() {
+    SelectionState& selection = editor.selection;
+    if (editor.tools.selection_changed) gizmo_drop_drag(&selection.gizmo);
     editor.tools.selection_changed = false;
-    editor.tools.pointer_free_of_gizmos = true;
+    const Gizmo& a = selection.gizmo;
+    const Gizmo& b = selection.path_gizmo;
+    editor.tools.pointer_free_of_gizmos =
+        a.hovered == -1 && !a.uniform_hovered && b.hovered == -1 && !b.uniform_hovered;
 }
 
 // ---------------------------------------------------------------------------
@@ -297,16 +297,14 @@ void scene_render() {
 
     // Highlights and the gizmo show through everything in front of them.
     pipeline_depth_enable(false);
-    int64_t gathered = 0;
     for (int64_t i = 0; i < scene.rows.count; i++) {
         const HierarchyRow& row = scene.rows.data[i];
         if (row.group_end || !row.selected) continue;
         SceneObject* object = scene_find_object(row.object_id);
         if (!object || !object->visible) continue;
         highlight_draw(*object);
-        gathered++;
     }
-    if (gathered > 0) selection_gizmo_hook(gathered);
+    update_selection_transform();
     pipeline_depth_enable(settings.depth);
     gizmo_flags_update();
 

@@ -152,11 +152,14 @@ TEST_F(SceneRenderGlTest, SelectedQuadsHighlightShowsThroughWhatIsInFront) {
     EXPECT_EQ(picked(Vec3{0.3f, 0.1f, 0}).row_index, 1);
 
     editor.scene.rows.data[back].selected = true;
+    // The pointer away from the selection's gizmo, which would light up.
+    harness_mouse_move(5, 5);
     frame();
     // The highlight (selection color, half transparent) is blended over the green.
     Vec4 s = linear(editor.theme.selection_color);
     Vec4 want{s.x * s.w + 0 * (1 - s.w), s.y * s.w + 1 * (1 - s.w), s.z * s.w + 0 * (1 - s.w), 1};
-    expect_color(scene_pixel(Vec3{0.3f, 0.1f, 0}), want, "highlight over the front quad");
+    // (Below and left of the centre: the selection's gizmo arrows start there.)
+    expect_color(scene_pixel(Vec3{-0.3f, -0.4f, 0}), want, "highlight over the front quad");
     // The slab is 10 % larger than the quad it marks, no more.
     expect_color(scene_pixel(Vec3{1.05f, 0.2f, 0}), want, "inside the margin");
     expect_color(scene_pixel(Vec3{1.25f, 0.2f, 0}), Vec4{0, 1, 0, 1}, "past the margin");
