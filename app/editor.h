@@ -15,6 +15,7 @@
 #include "render/scene_render.h"
 #include "app/panels.h"
 #include "ui/widgets.h"
+#include "tools/property_panel.h"
 
 struct LaunchOptions {
     bool fullscreen;        // "-f", "-fullscreen"
@@ -69,6 +70,7 @@ struct Editor {
     ViewportToolState tools;        // placement cursor and box, path mode, edited object, gizmo flags
     PanelState panels;              // floating panels in stacking order, moving and hover
     ToolbarState toolbar;           // toolbar button states, strip height, layout cursor
+    PropertyPanelState properties;  // what the property panels edit, position fields focused
 };
 
 extern Editor editor;
