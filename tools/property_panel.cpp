@@ -234,7 +234,8 @@ void property_group_update(PropertyGroup* group, float label_width, Vec2 positio
                 break;
             case PROPERTY_BOOL: {
                 Vec4 tint = p->shown_value ? theme.check_color : Vec4{0, 0, 0, 0};
-                if (icon_button(&p->check, Vec4{C, y, S, S}, icons[ICON_CHECK], tint)) p->shown_value = !p->shown_value;
+                p->rect = Vec4{C, y, S, S};
+                if (icon_button(&p->check, p->rect, icons[ICON_CHECK], tint)) p->shown_value = !p->shown_value;
                 y -= P + S;
                 break;
             }
@@ -242,7 +243,8 @@ void property_group_update(PropertyGroup* group, float label_width, Vec2 positio
             case PROPERTY_VEC3:
             case PROPERTY_VEC4: {
                 int32_t rows = component_count(p->type);
-                vector_field_labelled(p->components, Vec4{C, y, D, rows * S}, VECTOR_LABELS, rows);
+                p->rect = Vec4{C, y, D, rows * S};
+                vector_field_labelled(p->components, p->rect, VECTOR_LABELS, rows);
                 y -= rows * S + P;
                 break;
             }
@@ -256,7 +258,8 @@ void property_group_update(PropertyGroup* group, float label_width, Vec2 positio
                 y -= 4 * S + P;
                 if (p->type != PROPERTY_COLOR) break;
                 Vec4 color = p->target ? *static_cast<Vec4*>(p->target) : Vec4{1, 1, 1, 1};
-                if (icon_button(&p->swatch, Vec4{C, y, D, S}, icons[ICON_ALPHA], color) && p->target) {
+                p->rect = Vec4{C, y, D, S};
+                if (icon_button(&p->swatch, p->rect, icons[ICON_ALPHA], color) && p->target) {
                     // Opening a panel may move the panel array; the groups
                     // live outside it, so `p` stays valid.
                     color_picker_open(color, p->binding);
@@ -266,16 +269,17 @@ void property_group_update(PropertyGroup* group, float label_width, Vec2 positio
             }
             case PROPERTY_TEXT: {
                 y -= 7 * S;
-                Vec4 rect{C, y, D, 8 * S};
-                text_field_update(&p->field, rect);
-                if (pointer.enabled && rect_contains(rect, pointer.x, pointer.y)) group->wants_wheel = true;
+                p->rect = Vec4{C, y, D, 8 * S};
+                text_field_update(&p->field, p->rect);
+                if (pointer.enabled && rect_contains(p->rect, pointer.x, pointer.y)) group->wants_wheel = true;
                 y -= S + P;
                 break;
             }
             case PROPERTY_INTEGER:
             case PROPERTY_NUMBER:
             case PROPERTY_NAME:
-                text_field_update(&p->field, Vec4{C, y, D, S});
+                p->rect = Vec4{C, y, D, S};
+                text_field_update(&p->field, p->rect);
                 y -= S + P;
                 break;
             default: break;

@@ -53,6 +53,7 @@ struct Property {
     ButtonState swatch;
     void* target;                 // the edited value; null: shown, edits nothing
     ColorBinding binding;         // color: what a picker opened from the swatch edits
+    Vec4 rect;                    // where its check box, swatch or field was drawn last
     bool changed;                 // this frame
 };
 
