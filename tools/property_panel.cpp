@@ -100,6 +100,12 @@ static bool string_store(String* target, String text) {
 
 static void sync_property(Property* p, bool* modified) {
     p->changed = false;
+    if (p->hidden) {
+        // A row that comes back must not write what it held before it went.
+        p->field.focused = false;
+        for (TextField& component : p->components) component.focused = false;
+        return;
+    }
     if (!p->target) return;
     switch (p->type) {
         case PROPERTY_BOOL: {
@@ -225,7 +231,7 @@ void property_group_update(PropertyGroup* group, float label_width, Vec2 positio
     PointerInput pointer = pointer_input_read();
     for (int64_t i = 0; i < group->properties.count; i++) {
         Property* p = &group->properties.data[i];
-        if (!property_type_check(p->type)) continue;
+        if (p->hidden || !property_type_check(p->type)) continue;
         if (p->type != PROPERTY_HEADING) label(p->name, x + S / 2, y + S / 2);
         switch (p->type) {
             case PROPERTY_HEADING:
@@ -476,8 +482,13 @@ static PropertyGroup* bind_kind_group(PropertyColumn* column, SceneObject* objec
             bind(group, 3, &path.color);
             bind(group, 4, &path.index);
             bind_color(group, 3, binding);
-            // Rows of a point that does not exist show but edit nothing.
-            if (path.index >= 0 && path.index < path.points.count) {
+            // The point rows are there only for a point that exists: rows
+            // left unbound would go on showing the last point's numbers.
+            bool in_range = path.index >= 0 && path.index < path.points.count;
+            for (int64_t row = 5; row < 8 && row < group->properties.count; row++) {
+                group->properties.data[row].hidden = !in_range;
+            }
+            if (in_range) {
                 PathPoint& point = path.points.data[path.index];
                 bind(group, 5, &point.position);
                 bind(group, 6, &point.a);

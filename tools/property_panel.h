@@ -54,6 +54,7 @@ struct Property {
     void* target;                 // the edited value; null: shown, edits nothing
     ColorBinding binding;         // color: what a picker opened from the swatch edits
     Vec4 rect;                    // where its check box, swatch or field was drawn last
+    bool hidden;                  // left out this frame: neither synchronised nor drawn
     bool changed;                 // this frame
 };
 

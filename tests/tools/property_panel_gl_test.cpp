@@ -402,3 +402,35 @@ TEST_F(PropertyPanelGlTest, SettingsPanelScrollsWithTheWheelInsideItsListArea) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PropertyPanelGlTest, PathPointRowsEditTheSelectedPointOnlyWhileTheIndexIsInRange) {
+    int64_t id = add(OBJECT_PATH, true);
+    Array<PathPoint>& points = object(id)->path.points;
+    ASSERT_GE(array_push(&points, PathPoint{{1, 1, 1}, {0, 0, 0}, {2, 2, 2}}), 0);
+    ASSERT_GE(array_push(&points, PathPoint{{5, 6, 7}, {4, 6, 7}, {6, 6, 7}}), 0);
+    object(id)->path.index = 1;
+    PropertyColumn* column = open_properties();
+    const Property& position = row(column, OBJECT_GROUP_PATH, 5);
+    EXPECT_FALSE(position.hidden);
+    EXPECT_EQ(text_of(position.components[1]), number_text(6));
+    click(position.components[0].rect);
+    select_all();
+    type("-3");
+    EXPECT_EQ(object(id)->path.points.data[1].position.x, -3);
+    EXPECT_EQ(object(id)->path.points.data[0].position.x, 1);
+
+    // Typing an index past the points takes the rows away; nothing is written.
+    click(row(column, OBJECT_GROUP_PATH, 4).rect);
+    select_all();
+    type("7");
+    EXPECT_EQ(object(id)->path.index, 7);
+    // The rows follow the index from the next frame on.
+    harness_frames(1);
+    EXPECT_TRUE(row(column, OBJECT_GROUP_PATH, 5).hidden);
+    EXPECT_TRUE(row(column, OBJECT_GROUP_PATH, 7).hidden);
+    EXPECT_EQ(object(id)->path.points.data[1].position.x, -3);
+}
+
+}  // namespace
