@@ -297,42 +297,55 @@ void property_group_update(PropertyGroup* group, float label_width, Vec2 positio
 // ---------------------------------------------------------------------------
 // Tables
 
-static PropertyGroup* column_add(PropertyColumn* column, String name) {
+struct PropertyRowSpec {
+    uint8_t type;
+    String name;
+};
+
+static PropertyGroup* column_add(PropertyColumn* column, String name, const PropertyRowSpec* rows, int32_t count) {
     PropertyGroup* group = &column->groups[column->group_count++];
     *group = property_group_make(name);
+    for (int32_t i = 0; i < count; i++) property_add(group, rows[i].type, rows[i].name);
     return group;
 }
 
+template <int32_t N>
+static PropertyGroup* column_add(PropertyColumn* column, String name, const PropertyRowSpec (&rows)[N]) {
+    return column_add(column, name, rows, N);
+}
+
+static const PropertyRowSpec TRANSFORM_ROWS[] = {
+    {PROPERTY_VEC3, S("position")}, {PROPERTY_ROTATION, S("rotation")}, {PROPERTY_VEC3, S("scale")}};
+static const PropertyRowSpec MATERIAL_ROWS[] = {{PROPERTY_COLOR, S("color")},
+                                                {PROPERTY_NAME, S("texture")},
+                                                {PROPERTY_RECTANGLE, S("uv_rect")},
+                                                {PROPERTY_BOOL, S("billboard")}};
+static const PropertyRowSpec MESH_ROWS[] = {{PROPERTY_NAME, S("mesh")}};
+static const PropertyRowSpec TEXT_ROWS[] = {{PROPERTY_COLOR, S("color")}, {PROPERTY_NAME, S("font")},
+                                            {PROPERTY_NUMBER, S("ppu")},  {PROPERTY_VEC2, S("alignment")},
+                                            {PROPERTY_TEXT, S("text")},   {PROPERTY_BOOL, S("billboard")}};
+static const PropertyRowSpec DATA_ROWS[] = {{PROPERTY_TEXT, S("data")}};
+static const PropertyRowSpec PATH_ROWS[] = {{PROPERTY_BOOL, S("closed")},   {PROPERTY_BOOL, S("bezier")},
+                                            {PROPERTY_NUMBER, S("width")},  {PROPERTY_COLOR, S("color")},
+                                            {PROPERTY_INTEGER, S("index")}, {PROPERTY_VEC3, S("position")},
+                                            {PROPERTY_VEC3, S("a")},        {PROPERTY_VEC3, S("b")}};
+static const PropertyRowSpec RENDERING_ROWS[] = {{PROPERTY_BOOL, S("2d")},
+                                                 {PROPERTY_BOOL, S("depth")},
+                                                 {PROPERTY_BOOL, S("wireframe")},
+                                                 {PROPERTY_COLOR, S("background")}};
+static const PropertyRowSpec PLACEMENT_ROWS[] = {{PROPERTY_BOOL, S("snapping")},
+                                                 {PROPERTY_VEC3, S("snap_size")},
+                                                 {PROPERTY_NUMBER, S("snap_angle")},
+                                                 {PROPERTY_VEC3, S("plane_normal")},
+                                                 {PROPERTY_NUMBER, S("plane_height")}};
+
 void object_property_tables(PropertyColumn* column) {
-    PropertyGroup* g = column_add(column, S("transform"));
-    property_add(g, PROPERTY_VEC3, S("position"));
-    property_add(g, PROPERTY_ROTATION, S("rotation"));
-    property_add(g, PROPERTY_VEC3, S("scale"));
-    g = column_add(column, S("material"));
-    property_add(g, PROPERTY_COLOR, S("color"));
-    property_add(g, PROPERTY_NAME, S("texture"));
-    property_add(g, PROPERTY_RECTANGLE, S("uv_rect"));
-    property_add(g, PROPERTY_BOOL, S("billboard"));
-    g = column_add(column, S("mesh"));
-    property_add(g, PROPERTY_NAME, S("mesh"));
-    g = column_add(column, S("text"));
-    property_add(g, PROPERTY_COLOR, S("color"));
-    property_add(g, PROPERTY_NAME, S("font"));
-    property_add(g, PROPERTY_NUMBER, S("ppu"));
-    property_add(g, PROPERTY_VEC2, S("alignment"));
-    property_add(g, PROPERTY_TEXT, S("text"));
-    property_add(g, PROPERTY_BOOL, S("billboard"));
-    g = column_add(column, S("data"));
-    property_add(g, PROPERTY_TEXT, S("data"));
-    g = column_add(column, S("path"));
-    property_add(g, PROPERTY_BOOL, S("closed"));
-    property_add(g, PROPERTY_BOOL, S("bezier"));
-    property_add(g, PROPERTY_NUMBER, S("width"));
-    property_add(g, PROPERTY_COLOR, S("color"));
-    property_add(g, PROPERTY_INTEGER, S("index"));
-    property_add(g, PROPERTY_VEC3, S("position"));
-    property_add(g, PROPERTY_VEC3, S("a"));
-    property_add(g, PROPERTY_VEC3, S("b"));
+    column_add(column, S("transform"), TRANSFORM_ROWS);
+    column_add(column, S("material"), MATERIAL_ROWS);
+    column_add(column, S("mesh"), MESH_ROWS);
+    column_add(column, S("text"), TEXT_ROWS);
+    column_add(column, S("data"), DATA_ROWS);
+    column_add(column, S("path"), PATH_ROWS);
 }
 
 // Rows are looked up by their place in the table; a table cut short by a
@@ -353,22 +366,13 @@ void settings_property_tables(PropertyColumn* column) {
     // The settings are a field of the editor record, which never moves, and
     // an open or a new scene replaces their values in place.
     SceneSettings* settings = &editor.scene.settings;
-    PropertyGroup* g = column_add(column, S("rendering"));
-    property_add(g, PROPERTY_BOOL, S("2d"));
-    property_add(g, PROPERTY_BOOL, S("depth"));
-    property_add(g, PROPERTY_BOOL, S("wireframe"));
-    property_add(g, PROPERTY_COLOR, S("background"));
+    PropertyGroup* g = column_add(column, S("rendering"), RENDERING_ROWS);
     bind_color(g, 3, ColorBinding{COLOR_BIND_BACKGROUND, 0, 0});
     bind(g, 0, &settings->view_2d);
     bind(g, 1, &settings->depth);
     bind(g, 2, &settings->wireframe);
     bind(g, 3, &settings->background);
-    g = column_add(column, S("placement"));
-    property_add(g, PROPERTY_BOOL, S("snapping"));
-    property_add(g, PROPERTY_VEC3, S("snap_size"));
-    property_add(g, PROPERTY_NUMBER, S("snap_angle"));
-    property_add(g, PROPERTY_VEC3, S("plane_normal"));
-    property_add(g, PROPERTY_NUMBER, S("plane_height"));
+    g = column_add(column, S("placement"), PLACEMENT_ROWS);
     bind(g, 0, &settings->snapping);
     bind(g, 1, &settings->snap_size);
     bind(g, 2, &settings->snap_angle);

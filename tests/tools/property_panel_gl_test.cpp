@@ -14,29 +14,14 @@
 #include "support/editor_harness.h"
 #include "support/platform_harness.h"
 #include "tools/property_panel.h"
+#include "support/property_text.h"
 
 namespace {
-
-std::string text_of(const TextField& field) {
-    String text = text_field_text(&field);
-    return std::string(reinterpret_cast<const char*>(text.data), (size_t)text.length);
-}
-
-std::string number_text(double value) {
-    StringBuilder builder = builder_init(POOL_FRAME);
-    builder_put_float(&builder, value, number_format_default);
-    String s = builder_to_string(&builder);
-    return std::string(reinterpret_cast<const char*>(s.data), (size_t)s.length);
-}
 
 class PropertyPanelGlTest : public EditorTest {
 protected:
     void SetUp() override {
-        EditorTest::SetUp();
-        if (IsSkipped()) return;
-        start();
-        if (HasFatalFailure()) return;
-        harness_frames(2);
+        if (set_up_started()) harness_frames(2);
     }
 
     // Window pixels with y up, as the interface uses them.

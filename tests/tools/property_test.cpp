@@ -9,20 +9,9 @@
 #include "core/format.h"
 #include "support/pool_fixture.h"
 #include "tools/property_panel.h"
+#include "support/property_text.h"
 
 namespace {
-
-std::string text_of(const TextField& field) {
-    String text = text_field_text(&field);
-    return std::string(reinterpret_cast<const char*>(text.data), (size_t)text.length);
-}
-
-std::string number_text(double value) {
-    StringBuilder builder = builder_init(POOL_FRAME);
-    builder_put_float(&builder, value, number_format_default);
-    String s = builder_to_string(&builder);
-    return std::string(reinterpret_cast<const char*>(s.data), (size_t)s.length);
-}
 
 // What typing leaves in a field: its text, and the keyboard.
 void type_into(TextField* field, const char* text) {
