@@ -13,7 +13,6 @@
 #include "render/draw.h"
 #include "render/picking.h"
 #include "render/scene_render.h"
-#include "tools/property_panel.h"
 #include "ui/text.h"
 
 static const Vec4 STATS_COLOR{0.5f, 0.5f, 1, 0.7f};

@@ -25,6 +25,7 @@ void scene_new() {
     scene.scene_modified = false;
     // Pointers into the old records must not outlive them.
     editor.tools.edited_object = nullptr;
+    editor.properties.edited_id = EDITED_NONE;
     editor.tools.world_box_pending = false;
     editor.untitled_source = String{nullptr, 0};
 }
