@@ -51,6 +51,7 @@ ColorPicker color_picker_make(Vec4 color, ColorBinding target) {
     picker.value = hsv.z;
     picker.alpha = hsv.w;
     picker.target = target;
+    picker.start_color = color;
     return picker;
 }
 
@@ -84,12 +85,18 @@ void color_picker_drag(ColorPicker* picker, const ColorPickerLayout& layout, con
         return;
     }
     const Vec4& square = layout.square;
+    if (picker->dragging_square || picker->dragging_hue || picker->dragging_alpha) picker->moved = 1;
     if (picker->dragging_square) {
         picker->saturation = clamp01((pointer.x - square.x) / square.z);
         picker->value = clamp01((pointer.y - square.y) / square.w);
     }
     if (picker->dragging_hue) picker->hue = clamp01((pointer.y - square.y) / square.w);
     if (picker->dragging_alpha) picker->alpha = clamp01((pointer.y - square.y) / square.w);
+}
+
+Vec4 color_picker_color(const ColorPicker* picker) {
+    if (!picker->moved) return picker->start_color;
+    return color_from_hsv(picker->hue, picker->saturation, picker->value, picker->alpha);
 }
 
 static const String OK_TEXT = S("ok");
@@ -124,7 +131,7 @@ Vec4 color_picker_update(ColorPicker* picker, Vec4* target, Vec2 position, Vec2 
 
     color_picker_drag(picker, layout, pointer_input_read());
 
-    Vec4 color = color_from_hsv(picker->hue, picker->saturation, picker->value, picker->alpha);
+    Vec4 color = color_picker_color(picker);
     if (target) *target = color;
 
     if (text_button(&picker->ok, layout.ok, OK_TEXT)) picker->done = 1;

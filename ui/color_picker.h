@@ -26,6 +26,11 @@ struct ColorPicker {
     ButtonState ok;
     float hue, saturation, value, alpha;   // 0..1
     uint8_t dragging_square, dragging_hue, dragging_alpha;
+    // The color it was started from, given back exactly until a drag moves
+    // something: the way through hue, saturation and value changes the last
+    // bits of most colors, and merely opening the picker must not.
+    Vec4 start_color;
+    uint8_t moved;
 };
 
 // Hue, saturation, value, alpha to RGBA by six sectors of the hue; hue 1 is
@@ -49,6 +54,9 @@ ColorPickerLayout color_picker_layout(Vec4 rect, float unit, float spacing);
 // drag (no other area is asked), a release ends all three, and a drag under
 // way follows the pointer clamped to its part.
 void color_picker_drag(ColorPicker* picker, const ColorPickerLayout& layout, const PointerInput& pointer);
+
+// The color the picker stands for now.
+Vec4 color_picker_color(const ColorPicker* picker);
 
 // One frame: drags, drawing, "ok"; the picked color is written to *target
 // (when not null) every frame. Returns the picked color.

@@ -2,6 +2,7 @@
 // and their seams, greys and black, the way back from RGB, and drags that
 // start only inside a part and clamp outside it.
 #include <cmath>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -148,6 +149,26 @@ TEST(ColorPickerDrag, AZeroSizedSquareClampsInsteadOfSpreadingNotANumber) {
     color_picker_drag(&picker, l, at(8, 40));
     EXPECT_EQ(picker.saturation, 0);
     EXPECT_FALSE(std::isnan(picker.value));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ColorPickerColor, GivesTheStartColorBackExactlyUntilADragMovesSomething) {
+    const Vec4 start{0.35f, 0.1f, 0.7f, 0.6f};
+    ColorPicker picker = color_picker_make(start, ColorBinding{});
+    Vec4 shown = color_picker_color(&picker);
+    EXPECT_EQ(std::memcmp(&shown, &start, sizeof start), 0);
+    // A press outside every part is no drag.
+    ColorPickerLayout l = layout_of_test();
+    color_picker_drag(&picker, l, at(110, 60, true));
+    shown = color_picker_color(&picker);
+    EXPECT_EQ(std::memcmp(&shown, &start, sizeof start), 0);
+    color_picker_drag(&picker, l, at(548, 90 + 408 * 0.6f, true));
+    EXPECT_EQ(picker.moved, 1);
+    Vec4 moved = color_picker_color(&picker);
+    expect_color(moved, Vec4{0.35f, 0.1f, 0.7f, picker.alpha}, 1e-5f);
 }
 
 }  // namespace
