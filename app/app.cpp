@@ -69,6 +69,7 @@ static void editor_initial_values() {
     editor.camera = camera_default();
     editor.tools = viewport_tool_state_default();
     editor.selection = selection_state_default();
+    editor.properties.edited_id = EDITED_NONE;
     static const Vec4 palette[COLOR_COUNT] = {
         {0, 0, 0, 1},       {0.25f, 0.25f, 0.25f, 1}, {0.5f, 0.5f, 0.5f, 1}, {0.75f, 0.75f, 0.75f, 1},
         {1, 1, 1, 1},       {1, 0, 0, 1},             {0, 1, 0, 1},          {0, 0, 1, 1},
@@ -217,6 +218,7 @@ bool editor_step() {
     camera_update();
     panels_update();
     if (editor.viewport_keys) gizmo_mode_keys();
+    edited_object_update();
 
     int64_t work_start = system_performance_counter();
     editor_frame();

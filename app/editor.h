@@ -16,6 +16,7 @@
 #include "app/panels.h"
 #include "ui/widgets.h"
 #include "tools/selection.h"
+#include "tools/property_panel.h"
 
 struct LaunchOptions {
     bool fullscreen;        // "-f", "-fullscreen"
@@ -71,6 +72,7 @@ struct Editor {
     PanelState panels;              // floating panels in stacking order, moving and hover
     ToolbarState toolbar;           // toolbar button states, strip height, layout cursor
     SelectionState selection;       // both gizmos, the pending selection box, the picked sub-element
+    PropertyPanelState properties;  // what the property panels edit, position fields focused
 };
 
 extern Editor editor;

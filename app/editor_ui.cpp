@@ -87,12 +87,6 @@ int64_t editor_open_tool_panel(uint8_t kind) {
     if (kind > PANEL_GLOBAL_PROPERTIES) return -1;
     Panel panel = panel_make(kind, string_from_cstring(titles[kind]), Vec2{0, 0}, Vec2{300, 400});
     panel_init(&panel);
-    if (kind == PANEL_GLOBAL_PROPERTIES) {
-        // The column starts at its top.
-        GlobalPropertiesPanel* content = panel_content<GlobalPropertiesPanel>(&panel);
-        content->scrollbar.position = 1;
-        content->scrollbar.min_thumb = (float)editor.theme.scale;
-    }
     return panel_append(&panel);
 }
 
@@ -139,25 +133,6 @@ void editor_actions(const ToolbarClicks& clicks) {
 // ---------------------------------------------------------------------------
 // Panel contents
 
-void global_properties_update(GlobalPropertiesPanel* panel, Vec4 rect) {
-    const Theme& theme = editor.theme;
-    float s = theme.scale, p = theme.offset;
-    Scrollbar* bar = &panel->scrollbar;
-    float content = panel->content_height > 0 ? panel->content_height : 0;
-    bar->visible_fraction = rect.w / (content + rect.w);
-    PointerInput pointer = pointer_input_read();
-    Vec4 wheel_area = {rect.x + p, rect.y, rect.z - 2 * p, rect.w};
-    if (pointer.enabled && rect_contains(wheel_area, pointer.x, pointer.y)) {
-        bar->position += (float)input_mouse_wheel() * 0.125f;
-        if (!(bar->position >= 0)) bar->position = 0;
-        if (bar->position > 1) bar->position = 1;
-    }
-    scrollbar_update(bar, Vec4{rect.x + rect.z - s - p, rect.y + p, s, rect.w - 2 * p});
-    // The "rendering" and "placement" groups are laid out from the top edge,
-    // raised by (1 - position) x content_height, once the property panel
-    // exists; until then the column is empty.
-}
-
 String save_prompt_text() {
     String path = editor.scene.scene_path;
     StringBuilder builder = builder_init(POOL_FRAME);
@@ -191,11 +166,12 @@ void save_prompt_update(SavePrompt* prompt, Vec4 rect) {
 void editor_panel_content(int64_t index, Vec4 rect) {
     Panel* panel = &editor.panels.list.data[index];
     switch (panel->kind) {
-        case PANEL_GLOBAL_PROPERTIES: global_properties_update(panel_content<GlobalPropertiesPanel>(panel), rect); break;
+        case PANEL_PROPERTIES:
+        case PANEL_GLOBAL_PROPERTIES:
+        case PANEL_COLOR_PICKER: property_panel_content(index, rect); break;
         case PANEL_FILE_DIALOG: file_dialog_update(panel_content<FileDialog>(panel), rect); break;
         case PANEL_SAVE_PROMPT: save_prompt_update(panel_content<SavePrompt>(panel), rect); break;
-        // The object list, the object properties and the color picker draw
-        // their contents here once they exist.
+        // The object list draws its content here once it exists.
         default: break;
     }
 }

@@ -36,17 +36,10 @@ ToolbarClicks editor_toolbar();
 // The shortcuts act whoever has the keyboard.
 void editor_actions(const ToolbarClicks& clicks);
 
-// Content of the global properties panel: the scrolled column of the scene's
-// settings groups. `content_height` is what the groups measured last frame.
-struct GlobalPropertiesPanel {
-    Scrollbar scrollbar;
-    float content_height;
-};
 // Opens the object list, property or global properties panel (300 x 400 at
-// the bottom-left corner). Returns the index, -1 when it could not be made.
+// the bottom-left corner; panel_init builds a property panel's groups).
+// Returns the index, -1 when it could not be made.
 int64_t editor_open_tool_panel(uint8_t kind);
-// The scrollbar and wheel of the global properties panel inside `rect`.
-void global_properties_update(GlobalPropertiesPanel* panel, Vec4 rect);
 
 // The save question inside `rect`: its text, and "yes" / "no" / "cancel".
 void save_prompt_update(SavePrompt* prompt, Vec4 rect);

@@ -10,6 +10,7 @@
 #include "core/format.h"
 #include "platform/platform.h"
 #include "ui/quad.h"
+#include "tools/property_panel.h"
 #include "ui/text.h"
 
 static PanelState& state() { return editor.panels; }
@@ -43,8 +44,9 @@ void panel_init(Panel* panel) {
     // The question's three buttons need the width.
     if (panel->kind == PANEL_SAVE_PROMPT) panel->min_size.x = 400;
     panel_layout(panel);
+    property_panel_init(panel);
     // The other kinds' hosts fill their content after this call (the object
-    // list, property panels, file dialog and color picker know their own).
+    // list, file dialog and color picker know their own).
 }
 
 int64_t panel_append(const Panel* panel) {

@@ -22,6 +22,7 @@ void scene_new() {
     // back whole; refused memory keeps the scene (one message box).
     if (!scene_replace_with_empty()) return;
     editor.tools.edited_object = scene_ref_none();
+    editor.properties.edited_id = EDITED_NONE;
     editor.tools.world_box_pending = false;
     editor.untitled_source = String{nullptr, 0};
 }

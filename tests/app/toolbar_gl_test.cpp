@@ -272,7 +272,7 @@ TEST_F(Toolbar, PanelButtonsOpenANewPanelEachTime) {
 }
 
 Scrollbar* first_panel_scrollbar() {
-    return &panel_content<GlobalPropertiesPanel>(&editor.panels.list.data[0])->scrollbar;
+    return &panel_content<PropertyPanelContent>(&editor.panels.list.data[0])->column->scrollbar;
 }
 
 TEST_F(Toolbar, GlobalPropertiesScrollByAnEighthANotch) {

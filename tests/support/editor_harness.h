@@ -30,6 +30,14 @@ protected:
         ASSERT_TRUE(harness_start(arguments));
         started = true;
     }
+    // SetUp of fixtures whose every test runs the program: false when the
+    // test is skipped or the program did not start.
+    bool set_up_started() {
+        EditorTest::SetUp();
+        if (IsSkipped()) return false;
+        start();
+        return !HasFatalFailure();
+    }
     void TearDown() override {
         if (started) harness_stop();
     }

@@ -19,10 +19,7 @@ namespace {
 class InterfaceColorGlTest : public EditorTest {
 protected:
     void SetUp() override {
-        EditorTest::SetUp();
-        if (IsSkipped()) return;
-        start();
-        if (HasFatalFailure()) return;
+        if (!set_up_started()) return;
         editor.scene.settings.background = Vec4{0, 0, 0, 1};
     }
 

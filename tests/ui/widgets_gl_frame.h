@@ -18,10 +18,7 @@
 class UiFrameTest : public EditorTest {
 protected:
     void SetUp() override {
-        EditorTest::SetUp();
-        if (IsSkipped()) return;
-        start();
-        if (HasFatalFailure()) return;
+        if (!set_up_started()) return;
         for (int i = 0; i < 3; i++) frame();
     }
 

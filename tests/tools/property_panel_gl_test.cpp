@@ -1,0 +1,422 @@
+// Property panels in the real program under real SDL events: typing into
+// the object panel, check boxes, names resolved again, empty and template
+// panels, the wheel rules, the color picker opened from a swatch (its drags,
+// "ok", the saved bytes, its object deleted under it) and the settings panel.
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/editor.h"
+#include "core/format.h"
+#include "platform/platform.h"
+#include "scene/scene.h"
+#include "support/editor_harness.h"
+#include "support/platform_harness.h"
+#include "tools/property_panel.h"
+#include "support/property_text.h"
+
+namespace {
+
+class PropertyPanelGlTest : public EditorTest {
+protected:
+    void SetUp() override {
+        if (set_up_started()) harness_frames(2);
+    }
+
+    // Window pixels with y up, as the interface uses them.
+    int32_t top(float y) const { return editor.window_height - (int32_t)y; }
+    void move(float x, float y) { harness_mouse_move((int32_t)x, top(y)); }
+    void click(float x, float y) {
+        move(x, y);
+        harness_frames(1);
+        harness_mouse_down(MOUSE_PRIMARY, (int32_t)x, top(y));
+        harness_frames(1);
+        harness_mouse_up(MOUSE_PRIMARY, (int32_t)x, top(y));
+        harness_frames(1);
+    }
+    void click(Vec4 rect) { click(rect.x + rect.z / 2, rect.y + rect.w / 2); }
+    void select_all() {
+        harness_key_down(KEY_CONTROL);
+        harness_key_down(key_letter('A'));
+        harness_frames(1);
+        harness_key_up(key_letter('A'));
+        harness_key_up(KEY_CONTROL);
+        harness_frames(1);
+    }
+    // The field takes the text in one frame; its value reaches the target at
+    // the start of the next.
+    void type(const char* text) {
+        harness_text(text);
+        harness_frames(2);
+    }
+
+    int64_t add(ObjectKind kind, bool selected) {
+        int64_t id = scene_create_object(kind, transform_default());
+        EXPECT_GE(id, 0);
+        if (selected) editor.scene.rows.data[editor.scene.rows.count - 1].selected = true;
+        return id;
+    }
+    SceneObject* object(int64_t id) { return scene_find_object(id); }
+
+    PropertyColumn* open(uint8_t kind, Vec2 position, Vec2 size) {
+        int64_t index = panel_open(kind, kind == PANEL_PROPERTIES ? S("properties") : S("global properties"),
+                                   position, size);
+        EXPECT_GE(index, 0);
+        PropertyColumn* column = panel_content<PropertyPanelContent>(&editor.panels.list.data[index])->column;
+        EXPECT_NE(column, nullptr);
+        harness_frames(2);
+        return column;
+    }
+    PropertyColumn* open_properties() { return open(PANEL_PROPERTIES, Vec2{560, 20}, Vec2{400, 680}); }
+
+    Property& row(PropertyColumn* column, int32_t group, int64_t index) {
+        return column->groups[group].properties.data[index];
+    }
+    Vec4 component(PropertyColumn* column, int32_t group, int64_t index, int32_t c) {
+        return row(column, group, index).components[c].rect;
+    }
+
+    int64_t panels_of_kind(uint8_t kind) {
+        int64_t count = 0;
+        for (int64_t i = 0; i < editor.panels.list.count; i++) count += editor.panels.list.data[i].kind == kind;
+        return count;
+    }
+    Panel* top_panel() { return &editor.panels.list.data[editor.panels.list.count - 1]; }
+};
+
+TEST_F(PropertyPanelGlTest, TypingMovesTheObjectLiveAndLeavingShowsTheDefaultNumberText) {
+    int64_t id = add(OBJECT_QUAD, true);
+    PropertyColumn* column = open_properties();
+    EXPECT_EQ(editor.tools.edited_object, object(id));
+    click(component(column, OBJECT_GROUP_TRANSFORM, 0, 0));
+    EXPECT_TRUE(editor.properties.position_fields_focused);
+    select_all();
+    type("1");
+    EXPECT_EQ(object(id)->transform.position.x, 1);
+    type(".50");
+    EXPECT_EQ(object(id)->transform.position.x, 1.5f);
+    EXPECT_EQ(text_of(row(column, OBJECT_GROUP_TRANSFORM, 0).components[0]), "1.50");
+    EXPECT_TRUE(editor.scene.scene_modified);
+
+    // A click on the group's name (no widget there) takes the keyboard away.
+    Vec4 heading = component(column, OBJECT_GROUP_TRANSFORM, 0, 0);
+    click(heading.x, heading.y + 1.5f * editor.theme.scale);
+    EXPECT_FALSE(editor.properties.position_fields_focused);
+    harness_frames(1);
+    EXPECT_EQ(text_of(row(column, OBJECT_GROUP_TRANSFORM, 0).components[0]), number_text(1.5));
+    EXPECT_EQ(object(id)->transform.position.x, 1.5f);
+}
+
+TEST_F(PropertyPanelGlTest, AChangeMadeElsewhereKeepsTheTypedTextAndTheOtherFieldsFollow) {
+    int64_t id = add(OBJECT_QUAD, true);
+    PropertyColumn* column = open_properties();
+    click(component(column, OBJECT_GROUP_TRANSFORM, 0, 0));
+    select_all();
+    type("2.0");
+    // What a gizmo drag does between two frames.
+    object(id)->transform.position = Vec3{9, 5, -4};
+    harness_frames(1);
+    const Property& position = row(column, OBJECT_GROUP_TRANSFORM, 0);
+    EXPECT_EQ(text_of(position.components[0]), "2.0");
+    EXPECT_EQ(text_of(position.components[1]), number_text(5));
+    EXPECT_EQ(text_of(position.components[2]), number_text(-4));
+    // The field with the keyboard still writes its value every frame.
+    EXPECT_EQ(object(id)->transform.position.x, 2);
+}
+
+TEST_F(PropertyPanelGlTest, BillboardTakesEffectOneFrameAfterTheClick) {
+    int64_t id = add(OBJECT_QUAD, true);
+    PropertyColumn* column = open_properties();
+    Vec4 check = row(column, OBJECT_GROUP_MATERIAL, 3).rect;
+    ASSERT_GT(check.z, 0);
+    bool before = object(id)->quad.billboard;
+    move(check.x + 4, check.y + 4);
+    harness_frames(1);
+    harness_mouse_down(MOUSE_PRIMARY, (int32_t)check.x + 4, top(check.y + 4));
+    harness_frames(1);
+    harness_mouse_up(MOUSE_PRIMARY, (int32_t)check.x + 4, top(check.y + 4));
+    harness_frames(1);
+    EXPECT_EQ(object(id)->quad.billboard, before);
+    EXPECT_EQ(row(column, OBJECT_GROUP_MATERIAL, 3).shown_value, !before);
+    harness_frames(1);
+    EXPECT_EQ(object(id)->quad.billboard, !before);
+}
+
+TEST_F(PropertyPanelGlTest, NamesAreResolvedAgainAndUnknownOnesGiveTheFallback) {
+    int64_t quad = add(OBJECT_QUAD, true);
+    PropertyColumn* column = open_properties();
+    click(row(column, OBJECT_GROUP_MATERIAL, 1).rect);
+    select_all();
+    type("bricks");
+    Texture bricks = texture_find(S("bricks"));
+    EXPECT_NE(bricks, editor.assets.icons[ICON_WHITE]);
+    EXPECT_EQ(object(quad)->quad.texture, bricks);
+    type("-nosuch");
+    EXPECT_TRUE(string_equal(object(quad)->quad.texture_name, S("bricks-nosuch")));
+    EXPECT_EQ(object(quad)->quad.texture, editor.assets.icons[ICON_WHITE]);
+
+    // The mesh group of a mesh object: a name not in the table draws nothing.
+    editor.scene.rows.data[editor.scene.rows.count - 1].selected = false;
+    int64_t mesh = add(OBJECT_MESH, true);
+    click(100, 100);   // the viewport: the keyboard is free and the choice follows the selection
+    harness_frames(1);
+    ASSERT_EQ(editor.tools.edited_object, object(mesh));
+    click(row(column, OBJECT_GROUP_MESH, 0).rect);
+    select_all();
+    type("table");
+    EXPECT_EQ(object(mesh)->mesh.mesh, mesh_find(S("table")));
+    EXPECT_NE(object(mesh)->mesh.mesh, nullptr);
+    type("x");
+    EXPECT_EQ(object(mesh)->mesh.mesh, nullptr);
+}
+
+TEST_F(PropertyPanelGlTest, TwoSelectedObjectsLeaveThePanelEmpty) {
+    int64_t a = add(OBJECT_QUAD, true);
+    PropertyColumn* column = open_properties();
+    Vec4 x_field = component(column, OBJECT_GROUP_TRANSFORM, 0, 0);
+    int64_t b = add(OBJECT_QUAD, true);
+    harness_frames(1);
+    EXPECT_EQ(editor.tools.edited_object, nullptr);
+    EXPECT_EQ(column->content_height, 0);
+    click(x_field);
+    type("7");
+    EXPECT_EQ(object(a)->transform.position.x, 0);
+    EXPECT_EQ(object(b)->transform.position.x, 0);
+    EXPECT_FALSE(editor.properties.position_fields_focused);
+}
+
+TEST_F(PropertyPanelGlTest, InPlacementModeThePanelEditsTheTemplateAndMovesTheCursor) {
+    add(OBJECT_QUAD, true);
+    editor.scene.placement_mode = true;
+    editor.scene.placement_template.kind = OBJECT_QUAD;
+    PropertyColumn* column = open_properties();
+    EXPECT_EQ(editor.tools.edited_object, &editor.scene.placement_template);
+    click(component(column, OBJECT_GROUP_TRANSFORM, 0, 0));
+    select_all();
+    type("3");
+    EXPECT_EQ(editor.tools.placement_cursor.position.x, 3);
+    click(component(column, OBJECT_GROUP_MATERIAL, 0, 0));
+    select_all();
+    type("0.25");
+    EXPECT_EQ(editor.scene.placement_template.quad.color.x, 0.25f);
+    EXPECT_EQ(editor.scene.templates.quad.color.x, 0.25f);
+    // Editing the template is no change of the document.
+    EXPECT_EQ(scene_find_object(0)->transform.position.x, 0);
+}
+
+TEST_F(PropertyPanelGlTest, TheWheelOverAMultiLineTextFieldDoesNotScrollThePanel) {
+    int64_t id = add(OBJECT_TEXT, true);
+    (void)id;
+    PropertyColumn* column = open_properties();
+    ASSERT_GT(column->content_height, 0);
+    EXPECT_EQ(column->scrollbar.position, 1);
+    // Over a row's name: the panel scrolls.
+    Vec4 x_field = component(column, OBJECT_GROUP_TRANSFORM, 0, 0);
+    move(x_field.x - 40, x_field.y + 4);
+    harness_frames(1);
+    harness_mouse_wheel(-1);
+    harness_frames(1);
+    EXPECT_FLOAT_EQ(column->scrollbar.position, 0.875f);
+    // Over the text: the field scrolls, the panel does not.
+    Vec4 text = row(column, OBJECT_GROUP_TEXT, 4).rect;
+    move(text.x + text.z / 2, text.y + text.w / 2);
+    harness_frames(1);
+    harness_mouse_wheel(-1);
+    harness_frames(1);
+    EXPECT_FLOAT_EQ(column->scrollbar.position, 0.875f);
+}
+
+TEST_F(PropertyPanelGlTest, SwatchOpensACentredPickerStartedFromTheColor) {
+    int64_t id = add(OBJECT_QUAD, true);
+    object(id)->quad.color = Vec4{0.2f, 0.4f, 0.8f, 0.5f};
+    PropertyColumn* column = open_properties();
+    click(row(column, OBJECT_GROUP_MATERIAL, 0).rect);
+    ASSERT_EQ(panels_of_kind(PANEL_COLOR_PICKER), 1);
+    Panel* panel = top_panel();
+    EXPECT_TRUE(string_equal(panel->title, S("color")));
+    EXPECT_EQ(panel->size.x, 480);
+    EXPECT_EQ(panel->size.y, 480);
+    EXPECT_EQ(panel->position.x, editor.window_width / 2.0f - 240);
+    EXPECT_EQ(panel->position.y, editor.window_height / 2.0f - 240);
+    ColorPicker* picker = panel_content<ColorPicker>(panel);
+    EXPECT_NEAR(picker->hue, (0.2f - 0.4f) / 0.6f / 6 + 4.0f / 6, 1e-6);
+    EXPECT_NEAR(picker->saturation, 0.75f, 1e-6);
+    EXPECT_NEAR(picker->value, 0.8f, 1e-6);
+    EXPECT_EQ(picker->alpha, 0.5f);
+    // Shown without any input it still writes its color every frame: the
+    // color it started from, to the last bit.
+    object(id)->quad.color = Vec4{1, 1, 1, 1};
+    harness_frames(1);
+    const Vec4 start{0.2f, 0.4f, 0.8f, 0.5f};
+    EXPECT_EQ(std::memcmp(&object(id)->quad.color, &start, sizeof start), 0);
+}
+
+TEST_F(PropertyPanelGlTest, PickingThroughThePickerChangesTheSavedColorBytes) {
+    int64_t id = add(OBJECT_QUAD, true);
+    const Vec4 old_color{0.2f, 0.4f, 0.8f, 1};
+    object(id)->quad.color = old_color;
+    std::string path = testing::TempDir() + "picked.scene";
+    String file = string_from_cstring(path.c_str());
+    ASSERT_TRUE(scene_save(file));
+    String before = file_read_all(file, POOL_PERSISTENT);
+
+    PropertyColumn* column = open_properties();
+    click(row(column, OBJECT_GROUP_MATERIAL, 0).rect);
+    ASSERT_EQ(panels_of_kind(PANEL_COLOR_PICKER), 1);
+    Panel* panel = top_panel();
+    float t = editor.theme.scale;
+    ColorPickerLayout layout = color_picker_layout(
+        Vec4{panel->position.x, panel->position.y, panel->size.x, panel->size.y - t}, t, editor.theme.offset);
+    // Hue strip to the top (hue 1: red), then the square dragged out past
+    // its top-right corner: full saturation and value, clamped.
+    Vec4 hue = layout.hue_strip;
+    move(hue.x + 4, hue.y + 10);
+    harness_frames(1);
+    harness_mouse_down(MOUSE_PRIMARY, (int32_t)hue.x + 4, top(hue.y + 10));
+    harness_frames(1);
+    move(hue.x + 4, hue.y + hue.w + 50);
+    harness_frames(1);
+    harness_mouse_up(MOUSE_PRIMARY, (int32_t)hue.x + 4, top(hue.y + hue.w + 50));
+    harness_frames(1);
+    Vec4 sq = layout.square;
+    move(sq.x + 20, sq.y + 20);
+    harness_frames(1);
+    harness_mouse_down(MOUSE_PRIMARY, (int32_t)sq.x + 20, top(sq.y + 20));
+    harness_frames(1);
+    move(sq.x + sq.z + 100, sq.y + sq.w + 100);
+    harness_frames(1);
+    harness_mouse_up(MOUSE_PRIMARY, (int32_t)(sq.x + sq.z + 100), top(sq.y + sq.w + 100));
+    harness_frames(1);
+    Vec4 color = object(id)->quad.color;
+    EXPECT_EQ(color.x, 1);
+    EXPECT_EQ(color.y, 0);
+    EXPECT_EQ(color.z, 0);
+    EXPECT_EQ(color.w, 1);
+    click(layout.ok);
+    harness_frames(1);
+    EXPECT_EQ(panels_of_kind(PANEL_COLOR_PICKER), 0);
+
+    ASSERT_TRUE(scene_save(file));
+    String after = file_read_all(file, POOL_PERSISTENT);
+    ASSERT_EQ(after.length, before.length);
+    int64_t differing = 0, at = -1;
+    for (int64_t i = 0; i < after.length; i++) {
+        if (after.data[i] != before.data[i]) {
+            if (at < 0) at = i;
+            differing++;
+        }
+    }
+    ASSERT_GE(at, 0);
+    // The changed bytes lie within the color's 16 bytes, which held the old
+    // color and now hold red.
+    int64_t start = -1;
+    for (int64_t i = at - 15 < 0 ? 0 : at - 15; i <= at && i + 16 <= before.length; i++) {
+        if (std::memcmp(before.data + i, &old_color, 16) == 0) start = i;
+    }
+    ASSERT_GE(start, 0);
+    const Vec4 red{1, 0, 0, 1};
+    EXPECT_EQ(std::memcmp(after.data + start, &red, 16), 0);
+    EXPECT_LE(differing, 16);
+}
+
+TEST_F(PropertyPanelGlTest, DeletingTheObjectUnderAnOpenPickerClosesItAndWritesNothing) {
+    int64_t a = add(OBJECT_QUAD, true);
+    int64_t b = add(OBJECT_QUAD, false);
+    object(a)->quad.color = Vec4{0.2f, 0.4f, 0.8f, 1};
+    object(b)->quad.color = Vec4{0.1f, 0.1f, 0.1f, 1};
+    PropertyColumn* column = open_properties();
+    click(row(column, OBJECT_GROUP_MATERIAL, 0).rect);
+    ASSERT_EQ(panels_of_kind(PANEL_COLOR_PICKER), 1);
+    // The object goes and the records move: b takes a's place.
+    SceneState& scene = editor.scene;
+    array_remove(&scene.objects, object(a) - scene.objects.data);
+    for (int64_t i = 0; i < scene.rows.count; i++) {
+        if (scene.rows.data[i].object_id == a) array_remove(&scene.rows, i);
+    }
+    // More objects: the array grows and moves.
+    for (int i = 0; i < 40; i++) add(OBJECT_TEXT, false);
+    harness_frames(3);
+    EXPECT_EQ(panels_of_kind(PANEL_COLOR_PICKER), 0);
+    EXPECT_EQ(object(b)->quad.color.x, 0.1f);
+    EXPECT_EQ(object(b)->quad.color.z, 0.1f);
+}
+
+TEST_F(PropertyPanelGlTest, SettingsEditsChangeTheBackgroundDrawnAndTheSavedSettings) {
+    PropertyColumn* column = open(PANEL_GLOBAL_PROPERTIES, Vec2{560, 20}, Vec2{400, 680});
+    ASSERT_EQ(column->group_count, 2);
+    click(row(column, 0, 3).components[0].rect);
+    select_all();
+    type("0.5");
+    click(row(column, 1, 1).components[0].rect);
+    select_all();
+    type("0.25");
+    harness_frames(1);
+    EXPECT_EQ(editor.scene.settings.background.x, 0.5f);
+    EXPECT_EQ(editor.scene.settings.snap_size.x, 0.25f);
+    EXPECT_TRUE(editor.scene.scene_modified);
+
+    // The scene image is cleared with the background made linear.
+    float pixel[4];
+    harness_read_pixels(editor.render.scene_target.frame_buffer, 5, 5, 1, 1, 6, pixel);
+    EXPECT_NEAR(pixel[0], 0.2176f, 0.002f);
+
+    std::string path = testing::TempDir() + "settings.scene";
+    String file = string_from_cstring(path.c_str());
+    ASSERT_TRUE(scene_save(file));
+    SceneState parsed{};
+    SceneToolBytes tools{};
+    ASSERT_EQ(scene_parse(file_read_all(file, POOL_PERSISTENT), &parsed, &tools), SCENE_LOAD_OK);
+    EXPECT_EQ(parsed.settings.background.x, 0.5f);
+    EXPECT_EQ(parsed.settings.snap_size.x, 0.25f);
+}
+
+TEST_F(PropertyPanelGlTest, SettingsPanelScrollsWithTheWheelInsideItsListArea) {
+    PropertyColumn* column = open(PANEL_GLOBAL_PROPERTIES, Vec2{560, 20}, Vec2{300, 250});
+    ASSERT_GT(column->content_height, 0);
+    move(600, 100);
+    harness_frames(1);
+    harness_mouse_wheel(-2);
+    harness_frames(1);
+    EXPECT_FLOAT_EQ(column->scrollbar.position, 0.75f);
+    // Outside the panel the wheel leaves it alone.
+    move(100, 100);
+    harness_frames(1);
+    harness_mouse_wheel(-2);
+    harness_frames(1);
+    EXPECT_FLOAT_EQ(column->scrollbar.position, 0.75f);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PropertyPanelGlTest, PathPointRowsEditTheSelectedPointOnlyWhileTheIndexIsInRange) {
+    int64_t id = add(OBJECT_PATH, true);
+    Array<PathPoint>& points = object(id)->path.points;
+    ASSERT_GE(array_push(&points, PathPoint{{1, 1, 1}, {0, 0, 0}, {2, 2, 2}}), 0);
+    ASSERT_GE(array_push(&points, PathPoint{{5, 6, 7}, {4, 6, 7}, {6, 6, 7}}), 0);
+    object(id)->path.index = 1;
+    PropertyColumn* column = open_properties();
+    const Property& position = row(column, OBJECT_GROUP_PATH, 5);
+    EXPECT_FALSE(position.hidden);
+    EXPECT_EQ(text_of(position.components[1]), number_text(6));
+    click(position.components[0].rect);
+    select_all();
+    type("-3");
+    EXPECT_EQ(object(id)->path.points.data[1].position.x, -3);
+    EXPECT_EQ(object(id)->path.points.data[0].position.x, 1);
+
+    // Typing an index past the points takes the rows away; nothing is written.
+    click(row(column, OBJECT_GROUP_PATH, 4).rect);
+    select_all();
+    type("7");
+    EXPECT_EQ(object(id)->path.index, 7);
+    // The rows follow the index from the next frame on.
+    harness_frames(1);
+    EXPECT_TRUE(row(column, OBJECT_GROUP_PATH, 5).hidden);
+    EXPECT_TRUE(row(column, OBJECT_GROUP_PATH, 7).hidden);
+    EXPECT_EQ(object(id)->path.points.data[1].position.x, -3);
+}
+
+}  // namespace
