@@ -97,6 +97,13 @@ bool file_exists(const String* path);
 bool directory_exists(const String* path);
 bool file_rename(const String* from, const String* to);  // replaces `to` atomically
 bool file_remove(const String* path);
+// Creates the folder and any missing folders above it; true when it exists afterwards.
+bool directory_create(const String* path);
+// Last modification of the file in nanoseconds since the epoch; -1 when it cannot be read.
+int64_t file_modified_time(const String* path);
+// The user's state folder for this program: $XDG_STATE_HOME/tarnisk, or
+// $HOME/.local/state/tarnisk (in the pool); empty when neither is set.
+String state_directory(int8_t pool);
 String file_error();                          // reason of the last failed file call
 // `path` with every symbolic link at its end followed (relative links from
 // the link's folder; a dangling link gives the path it points to), copied

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -199,6 +200,34 @@ bool file_rename(const String* from, const String* to) {
 bool file_remove(const String* path) {
     PathText name = path_text(path);
     return name.ok && std::remove(name.text) == 0;
+}
+
+bool directory_create(const String* path) {
+    PathText name = path_text(path);
+    if (!name.ok) return false;
+    std::error_code error;
+    std::filesystem::create_directories(name.text, error);
+    if (error) remember_error(error.value());
+    return std::filesystem::is_directory(name.text, error);
+}
+
+int64_t file_modified_time(const String* path) {
+    PathText name = path_text(path);
+    struct stat info;
+    if (!name.ok || stat(name.text, &info) != 0) return -1;
+    return (int64_t)info.st_mtim.tv_sec * 1000000000 + (int64_t)info.st_mtim.tv_nsec;
+}
+
+String state_directory(int8_t pool) {
+    // An empty or relative value is to be ignored, as if it were unset.
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* tail = "/tarnisk";
+    if (!state || state[0] != '/') {
+        state = std::getenv("HOME");
+        tail = "/.local/state/tarnisk";
+    }
+    if (!state || state[0] == 0) return String{nullptr, 0};
+    return string_concat(string_from_cstring(state), string_from_cstring(tail), pool);
 }
 
 bool file_link_target(const String* path, String* target, int8_t pool) {

@@ -10,6 +10,7 @@
 #include "app/panels.h"
 #include "core/format.h"
 #include "platform/platform.h"
+#include "scene/history.h"
 #include "scene/scene.h"
 #include "ui/quad.h"
 #include "ui/text.h"
@@ -24,6 +25,22 @@ void scene_new() {
     editor.tools.edited_object = scene_ref_none();
     editor.tools.world_box_pending = false;
     editor.untitled_source = String{nullptr, 0};
+    history_clear();
+}
+
+bool scene_has_unsaved_changes() {
+    SceneState& scene = editor.scene;
+    // A scene started from a template is compared with the template, so
+    // quitting it untouched does not ask.
+    String compared = scene.scene_path.length > 0 ? scene.scene_path : editor.untitled_source;
+    if (compared.length == 0) {
+        scene.scene_modified = scene.objects.count > 0;
+    } else {
+        String on_disk = file_read_all(compared, POOL_FRAME);
+        String current = scene_serialize();
+        scene.scene_modified = !string_equal(on_disk, current) || current.length == 0;
+    }
+    return scene.scene_modified;
 }
 
 // ---------------------------------------------------------------------------
@@ -198,7 +215,10 @@ static void file_dialog_accept(FileDialog* dialog) {
     // otherwise the scene would be lost with nothing written.
     switch (mode) {
         case FILE_DIALOG_OPEN:
-            if (scene_load(path) == SCENE_LOAD_OK) editor.untitled_source = String{nullptr, 0};
+            if (scene_load(path) == SCENE_LOAD_OK) {
+                editor.untitled_source = String{nullptr, 0};
+                history_clear();
+            }
             break;
         case FILE_DIALOG_SAVE: scene_save(path); break;
         case FILE_DIALOG_SAVE_THEN_QUIT:
