@@ -247,6 +247,7 @@ bool editor_step() {
 
 void editor_shutdown() {
     history_release();
+    recovery_release();
     textures_release();
     meshes_release();
     batch_release();

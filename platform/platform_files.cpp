@@ -202,6 +202,33 @@ bool file_remove(const String* path) {
     return name.ok && std::remove(name.text) == 0;
 }
 
+bool file_replace_from_any_thread(const char* path, const uint8_t* bytes, int64_t length, char* reason,
+                                  int64_t capacity) {
+    char temporary[4200];
+    std::snprintf(temporary, sizeof temporary, "%s.saving-XXXXXX", path);
+    int descriptor = mkstemp(temporary);
+    int failure = descriptor < 0 ? errno : 0;
+    if (descriptor >= 0) {
+        int64_t done = 0;
+        while (done < length && failure == 0) {
+            ssize_t wrote = write(descriptor, bytes + done, (size_t)(length - done));
+            if (wrote < 0 && errno != EINTR) failure = errno;
+            if (wrote > 0) done += wrote;
+        }
+        if (failure == 0 && fsync(descriptor) != 0) failure = errno;
+        if (close(descriptor) != 0 && failure == 0) failure = errno;
+        if (failure == 0 && std::rename(temporary, path) != 0) failure = errno;
+        if (failure != 0) unlink(temporary);
+    }
+    if (failure != 0 && reason && capacity > 0) {
+        char text[256];
+        // The GNU strerror_r may return its own static text instead of filling the buffer.
+        const char* message = strerror_r(failure, text, sizeof text);
+        std::snprintf(reason, (size_t)capacity, "%s", message);
+    }
+    return failure == 0;
+}
+
 bool directory_create(const String* path) {
     PathText name = path_text(path);
     if (!name.ok) return false;

@@ -36,9 +36,17 @@ bool scene_has_unsaved_changes() {
     if (compared.length == 0) {
         scene.scene_modified = scene.objects.count > 0;
     } else {
-        String on_disk = file_read_all(compared, POOL_FRAME);
+        // A large scene's two copies may not fit the frame pool together:
+        // the rest goes to the persistent pool for the moment of the compare.
+        PoolMark frame_mark = pool_mark(POOL_FRAME);
+        PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
         String current = scene_serialize();
+        if (!current.data) current = scene_serialize_state(&scene, scene_tool_bytes(&scene), POOL_PERSISTENT);
+        String on_disk = file_read_all(compared, POOL_FRAME);
+        if (!on_disk.data) on_disk = file_read_all(compared, POOL_PERSISTENT);
         scene.scene_modified = !string_equal(on_disk, current) || current.length == 0;
+        pool_restore(persistent_mark);
+        pool_restore(frame_mark);
     }
     return scene.scene_modified;
 }

@@ -70,6 +70,7 @@ void history_release() {
     steps_free(0, h.count);
     std::free(h.steps);
     std::free(h.current);
+    std::free(h.spare);
     int64_t budget = h.budget;
     h = HistoryState{};
     h.budget = budget;
@@ -93,11 +94,20 @@ static bool record(String bytes) {
     HistoryState& h = state();
     int64_t a = h.current_length, b = bytes.length;
     int64_t shorter = a < b ? a : b;
+    // Whole blocks by memcmp first: a byte loop over a large scene costs
+    // more than serialising it.
+    constexpr int64_t BLOCK = 4096;
     int64_t prefix = 0;
+    while (prefix + BLOCK <= shorter && std::memcmp(h.current + prefix, bytes.data + prefix, BLOCK) == 0) prefix += BLOCK;
     while (prefix < shorter && h.current[prefix] == bytes.data[prefix]) prefix++;
     if (prefix == shorter && a == b) return false;
     int64_t suffix = 0;
-    while (suffix < shorter - prefix && h.current[a - 1 - suffix] == bytes.data[b - 1 - suffix]) suffix++;
+    int64_t most = shorter - prefix;
+    while (suffix + BLOCK <= most &&
+           std::memcmp(h.current + a - suffix - BLOCK, bytes.data + b - suffix - BLOCK, BLOCK) == 0) {
+        suffix += BLOCK;
+    }
+    while (suffix < most && h.current[a - 1 - suffix] == bytes.data[b - 1 - suffix]) suffix++;
 
     HistoryStep head{prefix, suffix, a - prefix - suffix, b - prefix - suffix};
     HistoryStep* step = static_cast<HistoryStep*>(std::malloc((size_t)history_step_bytes(&head)));
@@ -161,11 +171,27 @@ static bool history_restore(uint8_t* bytes, int64_t length) {
     tools[1] = scene.pivot_per_object ? 1 : 0;
     tools[2] = scene.gizmo_mode;
     tools[3] = scene.placement_template.kind;
-    SceneLoadResult result = scene_load_bytes(String{bytes, length}, scene.scene_path);
+    String restored{bytes, length};
+    SceneLoadResult result = scene_load_bytes(restored, scene.scene_path);
+    if (result == SCENE_LOAD_OK) {
+        editor.tools.edited_object = nullptr;
+        // The restored bytes are what a save would write now: compared with
+        // the file directly, without serialising the scene again.
+        String compared = scene.scene_path.length > 0 ? scene.scene_path : editor.untitled_source;
+        if (compared.length == 0) {
+            scene.scene_modified = scene.objects.count > 0;
+        } else {
+            PoolMark frame_mark = pool_mark(POOL_FRAME);
+            PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
+            String on_disk = file_read_all(compared, POOL_FRAME);
+            if (!on_disk.data) on_disk = file_read_all(compared, POOL_PERSISTENT);
+            scene.scene_modified = !string_equal(on_disk, restored);
+            pool_restore(persistent_mark);
+            pool_restore(frame_mark);
+        }
+    }
     std::memset(tools, 0, 4);
     if (result != SCENE_LOAD_OK) return false;
-    editor.tools.edited_object = nullptr;
-    scene_has_unsaved_changes();
     state().modified_last_frame = scene.scene_modified;
     return true;
 }
@@ -179,21 +205,27 @@ static bool history_apply(int64_t index, bool backward) {
     const uint8_t* to = backward ? step_old(step) : step_new(step);
     int64_t length = step->prefix + to_length + step->suffix;
     if (h.current_length != step->prefix + from_length + step->suffix) return false;
-    uint8_t* bytes = static_cast<uint8_t*>(std::malloc((size_t)length));
-    if (!bytes) {
-        print(S("undo: not enough memory to restore the scene\n"));
-        return false;
+    if (length > h.spare_capacity) {
+        std::free(h.spare);
+        h.spare = static_cast<uint8_t*>(std::malloc((size_t)length));
+        h.spare_capacity = h.spare ? length : 0;
+        if (!h.spare) {
+            print(S("undo: not enough memory to restore the scene\n"));
+            return false;
+        }
     }
+    uint8_t* bytes = h.spare;
     std::memcpy(bytes, h.current, (size_t)step->prefix);
     std::memcpy(bytes + step->prefix, to, (size_t)to_length);
     std::memcpy(bytes + step->prefix + to_length, h.current + h.current_length - step->suffix, (size_t)step->suffix);
     bool restored = history_restore(bytes, length);
     if (restored) {
-        std::free(h.current);
+        int64_t capacity = h.spare_capacity;
+        h.spare = h.current;
+        h.spare_capacity = h.current_capacity;
         h.current = bytes;
-        h.current_length = h.current_capacity = length;
-    } else {
-        std::free(bytes);
+        h.current_capacity = capacity;
+        h.current_length = length;
     }
     return restored;
 }
@@ -201,7 +233,7 @@ static bool history_apply(int64_t index, bool backward) {
 bool history_undo() {
     HistoryState& h = state();
     // A change not yet recorded is the step undo takes back first.
-    history_check();
+    if (h.check_pending) history_check();
     if (h.position == 0 || !history_apply(h.position - 1, true)) return false;
     h.position--;
     return true;
@@ -209,7 +241,7 @@ bool history_undo() {
 
 bool history_redo() {
     HistoryState& h = state();
-    history_check();
+    if (h.check_pending) history_check();
     if (h.position >= h.count || !history_apply(h.position, false)) return false;
     h.position++;
     return true;

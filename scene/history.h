@@ -27,6 +27,8 @@ struct HistoryState {
     uint8_t* current;            // the scene's bytes at `position` (malloc)
     int64_t current_length;
     int64_t current_capacity;
+    uint8_t* spare;              // the restore is built here, then swapped with `current`:
+    int64_t spare_capacity;      // fresh pages per undo would cost more than the open
     HistoryStep** steps;         // oldest first (malloc)
     int64_t count;
     int64_t capacity;

@@ -4,7 +4,10 @@
 // different folders never overwrite each other's recovery.
 #include "scene/recovery.h"
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "app/editor.h"
 #include "app/panels.h"
@@ -51,13 +54,16 @@ String recovery_path_for(String scene_path, int8_t pool) {
     return builder_failed(&builder) ? String{nullptr, 0} : builder_to_string(&builder);
 }
 
+static void worker_collect();
+
 static void discard_written() {
+    worker_collect();
     RecoveryState& r = state();
     if (r.written_length == 0) return;
     String path = kept(r.written, r.written_length);
     file_remove(&path);
     r.written_length = 0;
-    r.written_hash = 0;
+    r.written_kept = false;
 }
 
 void recovery_startup() {
@@ -104,45 +110,107 @@ void recovery_answer(bool yes) {
     keep(r.written, &r.written_length, path);
 }
 
+// The write itself (flush to storage included) runs on a worker thread: on
+// a large scene it takes many frames' time. The frame only serialises and
+// copies the bytes here. One write at a time; a due write waits for the
+// previous one.
+struct AutosaveWorker {
+    std::thread thread;
+    std::atomic<bool> running;
+    uint8_t* bytes;
+    int64_t length;
+    int64_t capacity;
+    char path[4096];
+    bool written;
+    char reason[256];
+};
+static AutosaveWorker worker;
+
+static void worker_run() {
+    worker.written = file_replace_from_any_thread(worker.path, worker.bytes, worker.length, worker.reason,
+                                                  (int64_t)sizeof worker.reason);
+    worker.running.store(false, std::memory_order_release);
+}
+
+// Takes the finished write's result: the file it made is the run's recovery file.
+static void worker_collect() {
+    if (!worker.thread.joinable()) return;
+    worker.thread.join();
+    RecoveryState& r = state();
+    String path = string_from_cstring(worker.path);
+    if (worker.written) {
+        // A save under a new name leaves the old recovery file behind.
+        if (!string_equal(path, kept(r.written, r.written_length))) discard_written();
+        keep(r.written, &r.written_length, path);
+        r.written_kept = true;
+        r.failure_reported = false;
+    } else if (!r.failure_reported) {
+        format_print(S("autosave failed: %.: %.\n"), {fmt_string(path), fmt_string(string_from_cstring(worker.reason))});
+        r.failure_reported = true;
+    }
+}
+
+bool recovery_wait() {
+    bool had_write = worker.thread.joinable();
+    worker_collect();
+    return had_write && worker.written;
+}
+
+void recovery_release() {
+    worker_collect();
+    std::free(worker.bytes);
+    worker.bytes = nullptr;
+    worker.capacity = 0;
+}
+
+static void report_failure(String path, String reason) {
+    RecoveryState& r = state();
+    if (r.failure_reported) return;
+    format_print(S("autosave failed: %.: %.\n"), {fmt_string(path), fmt_string(reason)});
+    r.failure_reported = true;
+}
+
 bool recovery_write() {
     RecoveryState& r = state();
+    if (worker.running.load(std::memory_order_acquire)) return false;
+    worker_collect();
     PoolMark frame_mark = pool_mark(POOL_FRAME);
     PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
     String path = recovery_path_for(editor.scene.scene_path, POOL_FRAME);
     String bytes = scene_serialize();
-    if (!bytes.data) {
-        SceneState* scene = &editor.scene;
-        SceneToolBytes tools{scene->placement_mode, scene->pivot_per_object, scene->gizmo_mode,
-                             scene->placement_template.kind};
-        bytes = scene_serialize_state(scene, tools, POOL_PERSISTENT);
-    }
-    String reason{nullptr, 0};
-    bool written = false;
-    uint64_t hash = bytes.data ? bytes_hash(bytes) : 0;
-    if (path.length == 0) {
-        reason = S("no state folder (HOME is not set)");
+    if (!bytes.data) bytes = scene_serialize_state(&editor.scene, scene_tool_bytes(&editor.scene), POOL_PERSISTENT);
+    bool started = false;
+    String folder = state_directory(POOL_FRAME);
+    if (path.length == 0 || path.length >= (int64_t)sizeof worker.path) {
+        report_failure(path, S("no usable state folder (HOME is not set)"));
     } else if (!bytes.data) {
-        reason = S("not enough memory to build the scene file");
-    } else if (hash == r.written_hash && string_equal(path, kept(r.written, r.written_length))) {
-        written = true;
+        report_failure(path, S("not enough memory to build the scene file"));
+    } else if (r.written_kept && string_equal(path, kept(r.written, r.written_length)) &&
+               bytes.length == worker.length && std::memcmp(bytes.data, worker.bytes, (size_t)bytes.length) == 0) {
+        started = true;   // that file already holds these bytes (the writer's buffer keeps them)
+    } else if (!directory_create(&folder)) {
+        report_failure(path, file_error());
     } else {
-        String folder = state_directory(POOL_FRAME);
-        if (!directory_create(&folder)) reason = file_error();
-        else written = scene_write_file(path, bytes, &reason);
-    }
-    if (written) {
-        // A save under a new name leaves the old recovery file behind.
-        if (!string_equal(path, kept(r.written, r.written_length))) discard_written();
-        keep(r.written, &r.written_length, path);
-        r.written_hash = hash;
-        r.failure_reported = false;
-    } else if (!r.failure_reported) {
-        format_print(S("autosave failed: %.: %.\n"), {fmt_string(path), fmt_string(reason)});
-        r.failure_reported = true;
+        if (bytes.length > worker.capacity) {
+            std::free(worker.bytes);
+            worker.bytes = static_cast<uint8_t*>(std::malloc((size_t)bytes.length));
+            worker.capacity = worker.bytes ? bytes.length : 0;
+        }
+        if (!worker.bytes) {
+            report_failure(path, S("not enough memory to build the scene file"));
+        } else {
+            std::memcpy(worker.bytes, bytes.data, (size_t)bytes.length);
+            worker.length = bytes.length;
+            std::memcpy(worker.path, path.data, (size_t)path.length);
+            worker.path[path.length] = 0;
+            worker.running.store(true, std::memory_order_release);
+            worker.thread = std::thread(worker_run);
+            started = true;
+        }
     }
     pool_restore(persistent_mark);
     pool_restore(frame_mark);
-    return written;
+    return started;
 }
 
 static bool question_open() {
@@ -153,6 +221,7 @@ static bool question_open() {
 
 void recovery_frame() {
     RecoveryState& r = state();
+    if (!worker.running.load(std::memory_order_acquire)) worker_collect();
     // A quit that went ahead, and a scene equal to its file, need no recovery.
     if (!editor.running || !editor.scene.scene_modified) {
         discard_written();

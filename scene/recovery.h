@@ -14,7 +14,7 @@ constexpr int64_t RECOVERY_DEFAULT_INTERVAL = 30;   // seconds
 struct RecoveryState {
     int64_t interval;            // seconds between writes; 0: off ("-autosave N")
     int64_t due;                 // counter value of the next write; 0 while nothing waits
-    uint64_t written_hash;       // bytes of the last write, so an unchanged scene is not written again
+    bool written_kept;           // the writer's buffer holds what `written` holds
     // The recovery file this run wrote last (removed once it is not needed).
     char written[4096];
     int64_t written_length;
@@ -36,8 +36,14 @@ void recovery_startup();
 // The per-frame hook: writes the recovery file when due, removes it once the
 // scene is saved, new, undone to its file or the program quits.
 void recovery_frame();
-// Writes the recovery file now (the frame hook when due); false on failure.
+// Serialises the scene now and hands the bytes to the writer thread (the
+// frame hook when due). False when nothing was started: a write still under
+// way, or a failure (reported once on the console).
 bool recovery_write();
+// Waits for the write under way; true when there was one and it succeeded.
+bool recovery_wait();
+// Waits for the writer and frees its buffer (shutdown).
+void recovery_release();
 // The recovery question's text: "recover unsaved changes of NAME?".
 String recovery_question_text();
 // The answer: "yes" loads the recovered scene under the original path, marked
