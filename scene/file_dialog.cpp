@@ -28,26 +28,33 @@ void scene_new() {
     history_clear();
 }
 
+// The file the scene is compared with: its own, or the template a
+// never-saved scene started from (so quitting it untouched does not ask).
+static String compared_file() {
+    const SceneState& scene = editor.scene;
+    return scene.scene_path.length > 0 ? scene.scene_path : editor.untitled_source;
+}
+
+bool scene_bytes_unsaved(String bytes) {
+    String compared = compared_file();
+    if (compared.length == 0) return editor.scene.objects.count > 0;
+    // A large scene's file may not fit the frame pool beside its bytes: it
+    // goes to the scratch pool for the moment of the compare.
+    PoolMark frame_mark = pool_mark(POOL_FRAME);
+    PoolMark scratch_mark = pool_mark(POOL_SCRATCH);
+    String on_disk = file_read_all(compared, POOL_FRAME);
+    if (!on_disk.data) on_disk = file_read_all(compared, POOL_SCRATCH);
+    bool unsaved = !string_equal(on_disk, bytes) || bytes.length == 0;
+    pool_restore(scratch_mark);
+    pool_restore(frame_mark);
+    scene_scratch_trim();
+    return unsaved;
+}
+
 bool scene_has_unsaved_changes() {
     SceneState& scene = editor.scene;
-    // A scene started from a template is compared with the template, so
-    // quitting it untouched does not ask.
-    String compared = scene.scene_path.length > 0 ? scene.scene_path : editor.untitled_source;
-    if (compared.length == 0) {
-        scene.scene_modified = scene.objects.count > 0;
-    } else {
-        // A large scene's two copies may not fit the frame pool together:
-        // the rest goes to the persistent pool for the moment of the compare.
-        PoolMark frame_mark = pool_mark(POOL_FRAME);
-        PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
-        String current = scene_serialize();
-        if (!current.data) current = scene_serialize_state(&scene, scene_tool_bytes(&scene), POOL_PERSISTENT);
-        String on_disk = file_read_all(compared, POOL_FRAME);
-        if (!on_disk.data) on_disk = file_read_all(compared, POOL_PERSISTENT);
-        scene.scene_modified = !string_equal(on_disk, current) || current.length == 0;
-        pool_restore(persistent_mark);
-        pool_restore(frame_mark);
-    }
+    String compared = compared_file();
+    scene.scene_modified = compared.length == 0 ? scene.objects.count > 0 : !scene_matches_file(compared);
     return scene.scene_modified;
 }
 

@@ -76,5 +76,8 @@ bool scene_save_or_ask(bool from_prompt, uint8_t purpose);
 // never-saved scene started from), sets scene_modified to the result and
 // returns it: an edit undone by hand is no unsaved change.
 bool scene_has_unsaved_changes();
+// Whether `bytes` (what a save would write now) differ from that file; with
+// no file to compare, whether the scene has objects.
+bool scene_bytes_unsaved(String bytes);
 // What a "no", or a "yes" that saved, goes on to do.
 void save_purpose_carry_out(uint8_t purpose);

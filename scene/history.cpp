@@ -27,11 +27,11 @@ static uint8_t* step_old(HistoryStep* step) { return reinterpret_cast<uint8_t*>(
 static uint8_t* step_new(HistoryStep* step) { return step_old(step) + step->old_length; }
 
 // The scene's bytes without tool state, in the frame pool or, when that is
-// too small, in the persistent pool above `mark` (the caller restores it).
+// too small, in the scratch pool (the caller gives it back).
 static String history_bytes() {
     SceneToolBytes tools{};
     String bytes = scene_serialize_state(&editor.scene, tools, POOL_FRAME);
-    if (!bytes.data) bytes = scene_serialize_state(&editor.scene, tools, POOL_PERSISTENT);
+    if (!bytes.data) bytes = scene_serialize_state(&editor.scene, tools, POOL_SCRATCH);
     return bytes;
 }
 
@@ -81,11 +81,11 @@ void history_clear() {
     HistoryState& h = state();
     if (h.budget == 0) h.budget = HISTORY_DEFAULT_BUDGET;
     PoolMark frame_mark = pool_mark(POOL_FRAME);
-    PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
+    PoolMark scratch_mark = pool_mark(POOL_SCRATCH);
     String bytes = history_bytes();
     if (bytes.data) current_set(bytes.data, bytes.length);
     else print(S("undo is off for this scene: not enough memory to record it\n"));
-    pool_restore(persistent_mark);
+    pool_restore(scratch_mark);
     pool_restore(frame_mark);
     h.modified_last_frame = editor.scene.scene_modified;
 }
@@ -151,10 +151,10 @@ bool history_check() {
     HistoryState& h = state();
     if (!h.current) return false;
     PoolMark frame_mark = pool_mark(POOL_FRAME);
-    PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
+    PoolMark scratch_mark = pool_mark(POOL_SCRATCH);
     String bytes = history_bytes();
     bool recorded = bytes.data && record(bytes);
-    pool_restore(persistent_mark);
+    pool_restore(scratch_mark);
     pool_restore(frame_mark);
     return recorded;
 }
@@ -174,21 +174,9 @@ static bool history_restore(uint8_t* bytes, int64_t length) {
     String restored{bytes, length};
     SceneLoadResult result = scene_load_bytes(restored, scene.scene_path);
     if (result == SCENE_LOAD_OK) {
-        editor.tools.edited_object = nullptr;
         // The restored bytes are what a save would write now: compared with
         // the file directly, without serialising the scene again.
-        String compared = scene.scene_path.length > 0 ? scene.scene_path : editor.untitled_source;
-        if (compared.length == 0) {
-            scene.scene_modified = scene.objects.count > 0;
-        } else {
-            PoolMark frame_mark = pool_mark(POOL_FRAME);
-            PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
-            String on_disk = file_read_all(compared, POOL_FRAME);
-            if (!on_disk.data) on_disk = file_read_all(compared, POOL_PERSISTENT);
-            scene.scene_modified = !string_equal(on_disk, restored);
-            pool_restore(persistent_mark);
-            pool_restore(frame_mark);
-        }
+        scene.scene_modified = scene_bytes_unsaved(restored);
     }
     std::memset(tools, 0, 4);
     if (result != SCENE_LOAD_OK) return false;

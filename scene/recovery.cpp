@@ -175,10 +175,10 @@ bool recovery_write() {
     if (worker.running.load(std::memory_order_acquire)) return false;
     worker_collect();
     PoolMark frame_mark = pool_mark(POOL_FRAME);
-    PoolMark persistent_mark = pool_mark(POOL_PERSISTENT);
+    PoolMark scratch_mark = pool_mark(POOL_SCRATCH);
     String path = recovery_path_for(editor.scene.scene_path, POOL_FRAME);
     String bytes = scene_serialize();
-    if (!bytes.data) bytes = scene_serialize_state(&editor.scene, scene_tool_bytes(&editor.scene), POOL_PERSISTENT);
+    if (!bytes.data) bytes = scene_serialize_state(&editor.scene, scene_tool_bytes(&editor.scene), POOL_SCRATCH);
     bool started = false;
     String folder = state_directory(POOL_FRAME);
     if (path.length == 0 || path.length >= (int64_t)sizeof worker.path) {
@@ -208,7 +208,7 @@ bool recovery_write() {
             started = true;
         }
     }
-    pool_restore(persistent_mark);
+    pool_restore(scratch_mark);
     pool_restore(frame_mark);
     return started;
 }
