@@ -16,6 +16,8 @@
 #include "render/scene_render.h"
 #include "render/targets.h"
 #include "scene/file_dialog.h"
+#include "scene/history.h"
+#include "scene/recovery.h"
 #include "scene/scene.h"
 
 // ---------------------------------------------------------------------------
@@ -36,6 +38,12 @@ void launch_options_read(LaunchOptions* options, Array<String> arguments) {
             }
         } else if (string_equal(argument, S("-r"))) {
             if (has_value) options->resources_path = arguments.data[++i];
+        } else if (string_equal(argument, S("-autosave"))) {
+            if (has_value) {
+                TextReader reader = reader_make(arguments.data[++i]);
+                int64_t seconds = scan_integer(&reader);
+                options->autosave_interval = seconds > 0 ? seconds : 0;
+            }
         } else if (string_equal(argument, S("-template"))) {
             if (has_value) options->template_path = arguments.data[++i];
         } else if (argument.length > 0 && argument.data[0] != '-' && options->scene_path.length == 0) {
@@ -78,6 +86,7 @@ static void editor_initial_values() {
     };
     for (int i = 0; i < COLOR_COUNT; i++) editor.palette[i] = palette[i];
     editor.options.sleep_amount = 12;
+    editor.options.autosave_interval = RECOVERY_DEFAULT_INTERVAL;
     editor.options.resources_path = S("resources.txt");
     editor.input_enable_stack = array_make<uint8_t>(POOL_PERSISTENT);
     theme_defaults(&editor.theme);
@@ -153,6 +162,9 @@ bool editor_startup(Array<String> arguments) {
 
     scene_init(&editor.scene);
     startup_open_scene();
+    history_clear();
+    editor.recovery.interval = editor.options.autosave_interval;
+    recovery_startup();
 
     input_text_enable(true);
     pipeline_cull_enable(true);
@@ -172,21 +184,6 @@ bool editor_startup(Array<String> arguments) {
 static bool mouse_in_viewport() {
     return editor.mouse_y < editor.window_height - editor.toolbar.height && editor.mouse_x >= 0 && editor.mouse_y >= 0 &&
            editor.mouse_x < editor.window_width;
-}
-
-// A quit compares what would be saved with the file on disk, so an edit
-// undone by hand does not ask to be saved.
-static bool scene_has_unsaved_changes() {
-    SceneState& scene = editor.scene;
-    // A scene started from a template is compared with the template, so
-    // quitting it untouched does not ask.
-    String compared = scene.scene_path.length > 0 ? scene.scene_path : editor.untitled_source;
-    if (compared.length == 0) {
-        scene.scene_modified = scene.objects.count > 0;
-    } else {
-        scene.scene_modified = !scene_matches_file(compared);
-    }
-    return scene.scene_modified;
 }
 
 bool editor_step() {
@@ -225,6 +222,8 @@ bool editor_step() {
     int64_t work_end = system_performance_counter();
     editor.work_seconds = editor.counter_frequency ? (double)(work_end - work_start) / editor.counter_frequency : 0;
     input_enable_pop();
+    history_frame();
+    recovery_frame();
 
     final_pass_to_window();
 
@@ -249,6 +248,8 @@ bool editor_step() {
 // Shutdown
 
 void editor_shutdown() {
+    history_release();
+    recovery_release();
     textures_release();
     meshes_release();
     batch_release();

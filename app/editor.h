@@ -11,6 +11,8 @@
 #include "math/math.h"
 #include "app/camera.h"
 #include "scene/scene.h"
+#include "scene/history.h"
+#include "scene/recovery.h"
 #include "render/draw.h"
 #include "render/scene_render.h"
 #include "app/panels.h"
@@ -25,6 +27,7 @@ struct LaunchOptions {
     String resources_path;  // "-r PATH"
     String scene_path;      // SCENE: opened at start-up
     String template_path;   // "-template SCENE": opened as a new, never-saved scene
+    int64_t autosave_interval;  // "-autosave N": seconds, 0 off
 };
 
 enum : int32_t {
@@ -73,6 +76,8 @@ struct Editor {
     ToolbarState toolbar;           // toolbar button states, strip height, layout cursor
     SelectionState selection;       // both gizmos, the pending selection box, the picked sub-element
     PropertyPanelState properties;  // what the property panels edit, position fields focused
+    HistoryState history;           // undo and redo steps
+    RecoveryState recovery;         // autosave timing and the recovery question
 };
 
 extern Editor editor;

@@ -9,6 +9,8 @@
 #include "core/format.h"
 #include "platform/platform.h"
 #include "scene/file_dialog.h"
+#include "scene/history.h"
+#include "scene/recovery.h"
 #include "scene/scene.h"
 #include "ui/text.h"
 
@@ -95,6 +97,7 @@ void editor_actions(const ToolbarClicks& clicks) {
     SceneState& scene = editor.scene;
     bool shift = input_key_is_held(KEY_SHIFT);
 
+    history_keys();
     if (control_shortcut('N') || clicked[TOOLBAR_NEW]) {
         if (!scene.scene_modified) scene_new();
         else save_prompt_open(SAVE_PURPOSE_NEW);
@@ -144,14 +147,20 @@ void save_prompt_update(SavePrompt* prompt, Vec4 rect) {
     const Theme& theme = editor.theme;
     float s = theme.scale, p = theme.offset;
     Font* font = theme.font ? theme.font : &editor.assets.default_font;
-    text_draw_now(font, theme.text_color, save_prompt_text(), rect.x + rect.z / 2, rect.y + rect.w - 32,
-                  theme.text_scale, theme.text_scale, ALIGN_CENTER, ALIGN_MIDDLE);
+    uint8_t purpose = prompt->purpose;
+    bool recover = purpose == SAVE_PURPOSE_RECOVER;
+    text_draw_now(font, theme.text_color, recover ? recovery_question_text() : save_prompt_text(), rect.x + rect.z / 2,
+                  rect.y + rect.w - 32, theme.text_scale, theme.text_scale, ALIGN_CENTER, ALIGN_MIDDLE);
     bool yes = text_button(&prompt->yes, Vec4{rect.x + p, rect.y + p, 4 * s, s}, S("yes"));
     bool no = text_button(&prompt->no, Vec4{rect.x + 2 * p + 4 * s, rect.y + p, 4 * s, s}, S("no"));
-    bool cancel = text_button(&prompt->cancel, Vec4{rect.x + rect.z - p - 4 * s, rect.y + p, 4 * s, s}, S("cancel"));
+    // Recovery is answered yes or no; there is nothing to go back to.
+    bool cancel = !recover && text_button(&prompt->cancel, Vec4{rect.x + rect.z - p - 4 * s, rect.y + p, 4 * s, s}, S("cancel"));
     if (!yes && !no && !cancel) return;
-    uint8_t purpose = prompt->purpose;
     prompt->close_request = true;
+    if (recover) {
+        recovery_answer(yes);
+        return;
+    }
     // Carrying out may open a panel (the array can move): `prompt` is not
     // used past this point.
     if (yes) {

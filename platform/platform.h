@@ -97,6 +97,18 @@ bool file_exists(const String* path);
 bool directory_exists(const String* path);
 bool file_rename(const String* from, const String* to);  // replaces `to` atomically
 bool file_remove(const String* path);
+// Writes `bytes` to `path` through a new file beside it, flushed to storage
+// and renamed over it. Safe on any thread: no pool, no shared error text;
+// on failure the reason goes into `reason` (capacity bytes, zero-terminated).
+bool file_replace_from_any_thread(const char* path, const uint8_t* bytes, int64_t length, char* reason,
+                                  int64_t capacity);
+// Creates the folder and any missing folders above it; true when it exists afterwards.
+bool directory_create(const String* path);
+// Last modification of the file in nanoseconds since the epoch; -1 when it cannot be read.
+int64_t file_modified_time(const String* path);
+// The user's state folder for this program: $XDG_STATE_HOME/tarnisk, or
+// $HOME/.local/state/tarnisk (in the pool); empty when neither is set.
+String state_directory(int8_t pool);
 String file_error();                          // reason of the last failed file call
 // `path` with every symbolic link at its end followed (relative links from
 // the link's folder; a dangling link gives the path it points to), copied

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -199,6 +200,61 @@ bool file_rename(const String* from, const String* to) {
 bool file_remove(const String* path) {
     PathText name = path_text(path);
     return name.ok && std::remove(name.text) == 0;
+}
+
+bool file_replace_from_any_thread(const char* path, const uint8_t* bytes, int64_t length, char* reason,
+                                  int64_t capacity) {
+    char temporary[4200];
+    std::snprintf(temporary, sizeof temporary, "%s.saving-XXXXXX", path);
+    int descriptor = mkstemp(temporary);
+    int failure = descriptor < 0 ? errno : 0;
+    if (descriptor >= 0) {
+        int64_t done = 0;
+        while (done < length && failure == 0) {
+            ssize_t wrote = write(descriptor, bytes + done, (size_t)(length - done));
+            if (wrote < 0 && errno != EINTR) failure = errno;
+            if (wrote > 0) done += wrote;
+        }
+        if (failure == 0 && fsync(descriptor) != 0) failure = errno;
+        if (close(descriptor) != 0 && failure == 0) failure = errno;
+        if (failure == 0 && std::rename(temporary, path) != 0) failure = errno;
+        if (failure != 0) unlink(temporary);
+    }
+    if (failure != 0 && reason && capacity > 0) {
+        char text[256];
+        // The GNU strerror_r may return its own static text instead of filling the buffer.
+        const char* message = strerror_r(failure, text, sizeof text);
+        std::snprintf(reason, (size_t)capacity, "%s", message);
+    }
+    return failure == 0;
+}
+
+bool directory_create(const String* path) {
+    PathText name = path_text(path);
+    if (!name.ok) return false;
+    std::error_code error;
+    std::filesystem::create_directories(name.text, error);
+    if (error) remember_error(error.value());
+    return std::filesystem::is_directory(name.text, error);
+}
+
+int64_t file_modified_time(const String* path) {
+    PathText name = path_text(path);
+    struct stat info;
+    if (!name.ok || stat(name.text, &info) != 0) return -1;
+    return (int64_t)info.st_mtim.tv_sec * 1000000000 + (int64_t)info.st_mtim.tv_nsec;
+}
+
+String state_directory(int8_t pool) {
+    // An empty or relative value is to be ignored, as if it were unset.
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* tail = "/tarnisk";
+    if (!state || state[0] != '/') {
+        state = std::getenv("HOME");
+        tail = "/.local/state/tarnisk";
+    }
+    if (!state || state[0] == 0) return String{nullptr, 0};
+    return string_concat(string_from_cstring(state), string_from_cstring(tail), pool);
 }
 
 bool file_link_target(const String* path, String* target, int8_t pool) {

@@ -10,6 +10,7 @@
 #include "app/panels.h"
 #include "core/format.h"
 #include "platform/platform.h"
+#include "scene/history.h"
 #include "scene/scene.h"
 #include "ui/quad.h"
 #include "ui/text.h"
@@ -25,6 +26,37 @@ void scene_new() {
     editor.properties.edited_id = EDITED_NONE;
     editor.tools.world_box_pending = false;
     editor.untitled_source = String{nullptr, 0};
+    history_clear();
+}
+
+// The file the scene is compared with: its own, or the template a
+// never-saved scene started from (so quitting it untouched does not ask).
+static String compared_file() {
+    const SceneState& scene = editor.scene;
+    return scene.scene_path.length > 0 ? scene.scene_path : editor.untitled_source;
+}
+
+bool scene_bytes_unsaved(String bytes) {
+    String compared = compared_file();
+    if (compared.length == 0) return editor.scene.objects.count > 0;
+    // A large scene's file may not fit the frame pool beside its bytes: it
+    // goes to the scratch pool for the moment of the compare.
+    PoolMark frame_mark = pool_mark(POOL_FRAME);
+    PoolMark scratch_mark = pool_mark(POOL_SCRATCH);
+    String on_disk = file_read_all(compared, POOL_FRAME);
+    if (!on_disk.data) on_disk = file_read_all(compared, POOL_SCRATCH);
+    bool unsaved = !string_equal(on_disk, bytes) || bytes.length == 0;
+    pool_restore(scratch_mark);
+    pool_restore(frame_mark);
+    scene_scratch_trim();
+    return unsaved;
+}
+
+bool scene_has_unsaved_changes() {
+    SceneState& scene = editor.scene;
+    String compared = compared_file();
+    scene.scene_modified = compared.length == 0 ? scene.objects.count > 0 : !scene_matches_file(compared);
+    return scene.scene_modified;
 }
 
 // ---------------------------------------------------------------------------
@@ -199,7 +231,10 @@ static void file_dialog_accept(FileDialog* dialog) {
     // otherwise the scene would be lost with nothing written.
     switch (mode) {
         case FILE_DIALOG_OPEN:
-            if (scene_load(path) == SCENE_LOAD_OK) editor.untitled_source = String{nullptr, 0};
+            if (scene_load(path) == SCENE_LOAD_OK) {
+                editor.untitled_source = String{nullptr, 0};
+                history_clear();
+            }
             break;
         case FILE_DIALOG_SAVE: scene_save(path); break;
         case FILE_DIALOG_SAVE_THEN_QUIT:

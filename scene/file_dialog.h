@@ -27,6 +27,7 @@ enum : uint8_t {
     SAVE_PURPOSE_NEW = 0,
     SAVE_PURPOSE_QUIT = 1,
     SAVE_PURPOSE_OPEN = 2,
+    SAVE_PURPOSE_RECOVER = 3,   // not a save: the recovery question at start-up (yes / no)
 };
 
 // Content of a file dialog panel. Names and the current directory live in
@@ -71,5 +72,12 @@ FileDialogLayout file_dialog_layout(Vec4 rect);
 // opens the "save scene" dialog whose "ok" also carries out `purpose` when
 // asked from the save question (plain save otherwise) and returns false.
 bool scene_save_or_ask(bool from_prompt, uint8_t purpose);
+// Compares what would be saved with the scene's file (or the template a
+// never-saved scene started from), sets scene_modified to the result and
+// returns it: an edit undone by hand is no unsaved change.
+bool scene_has_unsaved_changes();
+// Whether `bytes` (what a save would write now) differ from that file; with
+// no file to compare, whether the scene has objects.
+bool scene_bytes_unsaved(String bytes);
 // What a "no", or a "yes" that saved, goes on to do.
 void save_purpose_carry_out(uint8_t purpose);

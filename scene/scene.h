@@ -201,6 +201,8 @@ struct SceneToolBytes {
     uint8_t placement_kind;
 };
 
+// The tool bytes the scene record carries now.
+SceneToolBytes scene_tool_bytes(const SceneState* scene);
 // Exact size of the file that scene_serialize_state writes.
 int64_t scene_serialized_size(const SceneState* scene);
 // The file bytes of `scene` in `pool`; an empty string when the pool is full.

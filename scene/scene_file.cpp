@@ -167,7 +167,7 @@ String scene_serialize_state(const SceneState* scene, SceneToolBytes tools, int8
 
 // The tool bytes live with the document in the scene record; these two are
 // the only places that know where.
-static SceneToolBytes tool_bytes_of(const SceneState* scene) {
+SceneToolBytes scene_tool_bytes(const SceneState* scene) {
     return SceneToolBytes{scene->placement_mode, scene->pivot_per_object, scene->gizmo_mode,
                           scene->placement_template.kind};
 }
@@ -181,7 +181,7 @@ static void tool_bytes_apply(SceneState* scene, SceneToolBytes tools) {
     placement_template_set_kind(scene, tools.placement_kind < OBJECT_KIND_COUNT ? tools.placement_kind : (uint8_t)OBJECT_QUAD);
 }
 
-String scene_serialize() { return scene_serialize_state(&editor.scene, tool_bytes_of(&editor.scene), POOL_FRAME); }
+String scene_serialize() { return scene_serialize_state(&editor.scene, scene_tool_bytes(&editor.scene), POOL_FRAME); }
 
 // ---------------------------------------------------------------------------
 // Reading. A read past the end marks the reader failed and yields zeros; the
@@ -698,7 +698,7 @@ static bool write_and_replace(String target, String bytes, String* reason) {
 // pool when they outgrow it (the caller gives that back).
 static String serialize_anywhere() {
     String bytes = scene_serialize();
-    if (!bytes.data) bytes = scene_serialize_state(&editor.scene, tool_bytes_of(&editor.scene), POOL_SCRATCH);
+    if (!bytes.data) bytes = scene_serialize_state(&editor.scene, scene_tool_bytes(&editor.scene), POOL_SCRATCH);
     return bytes;
 }
 

@@ -1,6 +1,9 @@
 #include "support/editor_harness.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 #include <unistd.h>
 
@@ -20,7 +23,32 @@ static bool harness_running;
 
 bool harness_has_display() { return std::getenv("DISPLAY") != nullptr; }
 
+// Recovery files of one test run must neither meet the user's nor another
+// test's: each test process gets a state folder of its own, removed at exit.
+// A child process that must share its parent's folder sets
+// TARNISK_KEEP_STATE_HOME.
+static char harness_state_folder[256];
+
+static void harness_state_folder_remove() {
+    std::error_code error;
+    std::filesystem::remove_all(harness_state_folder, error);
+}
+
+const char* harness_state_home() {
+    if (harness_state_folder[0] == 0 && !std::getenv("TARNISK_KEEP_STATE_HOME")) {
+        std::snprintf(harness_state_folder, sizeof harness_state_folder, "/tmp/tarnisk-state-XXXXXX");
+        if (mkdtemp(harness_state_folder)) {
+            setenv("XDG_STATE_HOME", harness_state_folder, 1);
+            std::atexit(harness_state_folder_remove);
+        } else {
+            harness_state_folder[0] = 0;
+        }
+    }
+    return std::getenv("XDG_STATE_HOME");
+}
+
 bool harness_start(std::initializer_list<const char*> arguments) {
+    harness_state_home();
     if (chdir(TARNISK_DATA_DIR) != 0) return false;
     platform_set_headless_message_boxes(true);
     platform_clear_message_boxes();

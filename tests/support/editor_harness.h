@@ -14,6 +14,9 @@ bool harness_start(std::initializer_list<const char*> arguments = {});
 // Runs up to `count` frames; returns false once the main loop has ended.
 bool harness_frames(int count = 1);
 void harness_stop();
+// The state folder (XDG_STATE_HOME) the program sees: a fresh one per test
+// process, made on first use.
+const char* harness_state_home();
 // True when a display is there to open windows on (tests skip otherwise).
 bool harness_has_display();
 

@@ -88,7 +88,7 @@ protected:
 TEST_F(PropertyPanelGlTest, TypingMovesTheObjectLiveAndLeavingShowsTheDefaultNumberText) {
     int64_t id = add(OBJECT_QUAD, true);
     PropertyColumn* column = open_properties();
-    EXPECT_EQ(editor.tools.edited_object, object(id));
+    EXPECT_EQ(scene_ref_object(editor.tools.edited_object), object(id));
     click(component(column, OBJECT_GROUP_TRANSFORM, 0, 0));
     EXPECT_TRUE(editor.properties.position_fields_focused);
     select_all();
@@ -161,7 +161,7 @@ TEST_F(PropertyPanelGlTest, NamesAreResolvedAgainAndUnknownOnesGiveTheFallback) 
     int64_t mesh = add(OBJECT_MESH, true);
     click(100, 100);   // the viewport: the keyboard is free and the choice follows the selection
     harness_frames(1);
-    ASSERT_EQ(editor.tools.edited_object, object(mesh));
+    ASSERT_EQ(scene_ref_object(editor.tools.edited_object), object(mesh));
     click(row(column, OBJECT_GROUP_MESH, 0).rect);
     select_all();
     type("table");
@@ -177,7 +177,7 @@ TEST_F(PropertyPanelGlTest, TwoSelectedObjectsLeaveThePanelEmpty) {
     Vec4 x_field = component(column, OBJECT_GROUP_TRANSFORM, 0, 0);
     int64_t b = add(OBJECT_QUAD, true);
     harness_frames(1);
-    EXPECT_EQ(editor.tools.edited_object, nullptr);
+    EXPECT_EQ(scene_ref_object(editor.tools.edited_object), nullptr);
     EXPECT_EQ(column->content_height, 0);
     click(x_field);
     type("7");
@@ -191,7 +191,7 @@ TEST_F(PropertyPanelGlTest, InPlacementModeThePanelEditsTheTemplateAndMovesTheCu
     editor.scene.placement_mode = true;
     editor.scene.placement_template.kind = OBJECT_QUAD;
     PropertyColumn* column = open_properties();
-    EXPECT_EQ(editor.tools.edited_object, &editor.scene.placement_template);
+    EXPECT_EQ(scene_ref_object(editor.tools.edited_object), &editor.scene.placement_template);
     click(component(column, OBJECT_GROUP_TRANSFORM, 0, 0));
     select_all();
     type("3");
