@@ -160,6 +160,8 @@ TEST_F(PropertyPanelGlTest, NamesAreResolvedAgainAndUnknownOnesGiveTheFallback) 
     editor.scene.rows.data[editor.scene.rows.count - 1].selected = false;
     int64_t mesh = add(OBJECT_MESH, true);
     click(100, 100);   // the viewport: the keyboard is free and the choice follows the selection
+    // That click also picked the empty background, which clears the selection.
+    editor.scene.rows.data[editor.scene.rows.count - 1].selected = true;
     harness_frames(1);
     ASSERT_EQ(scene_ref_object(editor.tools.edited_object), object(mesh));
     click(row(column, OBJECT_GROUP_MESH, 0).rect);
