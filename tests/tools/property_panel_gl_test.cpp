@@ -36,6 +36,25 @@ protected:
         harness_frames(1);
     }
     void click(Vec4 rect) { click(rect.x + rect.z / 2, rect.y + rect.w / 2); }
+    // Wheel events carry no position, and the X server shared with other
+    // tests may move the pointer on its own: a wheel step counts only when
+    // the pointer stayed put for it and for the frame before (which decides
+    // whether a field wants the wheel).
+    void wheel_at(float x, float y, int32_t steps, PropertyColumn* column) {
+        float before = column->scrollbar.position;
+        auto stayed = [&] { return editor.mouse_x == (float)(int32_t)x && editor.mouse_y == (float)(int32_t)y; };
+        for (int attempt = 0; attempt < 20; attempt++) {
+            column->scrollbar.position = before;
+            move(x, y);
+            harness_frames(1);
+            if (!stayed()) continue;
+            move(x, y);
+            harness_mouse_wheel(steps);
+            harness_frames(1);
+            if (stayed()) return;
+        }
+        FAIL() << "the pointer never stayed at " << x << ", " << y;
+    }
     void select_all() {
         harness_key_down(KEY_CONTROL);
         harness_key_down(key_letter('A'));
@@ -215,17 +234,11 @@ TEST_F(PropertyPanelGlTest, TheWheelOverAMultiLineTextFieldDoesNotScrollThePanel
     EXPECT_EQ(column->scrollbar.position, 1);
     // Over a row's name: the panel scrolls.
     Vec4 x_field = component(column, OBJECT_GROUP_TRANSFORM, 0, 0);
-    move(x_field.x - 40, x_field.y + 4);
-    harness_frames(1);
-    harness_mouse_wheel(-1);
-    harness_frames(1);
+    wheel_at(x_field.x - 40, x_field.y + 4, -1, column);
     EXPECT_FLOAT_EQ(column->scrollbar.position, 0.875f);
     // Over the text: the field scrolls, the panel does not.
     Vec4 text = row(column, OBJECT_GROUP_TEXT, 4).rect;
-    move(text.x + text.z / 2, text.y + text.w / 2);
-    harness_frames(1);
-    harness_mouse_wheel(-1);
-    harness_frames(1);
+    wheel_at(text.x + text.z / 2, text.y + text.w / 2, -1, column);
     EXPECT_FLOAT_EQ(column->scrollbar.position, 0.875f);
 }
 
@@ -376,16 +389,10 @@ TEST_F(PropertyPanelGlTest, SettingsEditsChangeTheBackgroundDrawnAndTheSavedSett
 TEST_F(PropertyPanelGlTest, SettingsPanelScrollsWithTheWheelInsideItsListArea) {
     PropertyColumn* column = open(PANEL_GLOBAL_PROPERTIES, Vec2{560, 20}, Vec2{300, 250});
     ASSERT_GT(column->content_height, 0);
-    move(600, 100);
-    harness_frames(1);
-    harness_mouse_wheel(-2);
-    harness_frames(1);
+    wheel_at(600, 100, -2, column);
     EXPECT_FLOAT_EQ(column->scrollbar.position, 0.75f);
     // Outside the panel the wheel leaves it alone.
-    move(100, 100);
-    harness_frames(1);
-    harness_mouse_wheel(-2);
-    harness_frames(1);
+    wheel_at(100, 100, -2, column);
     EXPECT_FLOAT_EQ(column->scrollbar.position, 0.75f);
 }
 
