@@ -17,6 +17,7 @@
 #include "render/targets.h"
 #include "scene/file_dialog.h"
 #include "scene/scene.h"
+#include "tools/placement.h"
 
 // ---------------------------------------------------------------------------
 // Command line
@@ -217,6 +218,7 @@ bool editor_step() {
     camera_update();
     panels_update();
     if (editor.viewport_keys) gizmo_mode_keys();
+    if (editor.viewport_keys) viewport_tools_update();
 
     int64_t work_start = system_performance_counter();
     editor_frame();
