@@ -181,24 +181,23 @@ TEST_F(Placement, BoxGivesACentredObjectWithHalfTheBoxAsScaleForEveryCornerOrder
     editor.scene.settings.snapping = true;
     editor.scene.settings.snap_size = Vec3{1, 1, 1};
     key(KEY_TAB);
-    int32_t dx = 90, dy = 70;
-    int32_t corners[4][4] = {{-dx, -dy, dx, dy}, {dx, dy, -dx, -dy}, {dx, -dy, -dx, dy}, {-dx, dy, dx, -dy}};
+    Vec3 corners[4][2] = {{Vec3{-2, -1, 0}, Vec3{2, 3, 0}},
+                          {Vec3{2, 3, 0}, Vec3{-2, -1, 0}},
+                          {Vec3{2, -1, 0}, Vec3{-2, 3, 0}},
+                          {Vec3{-2, 3, 0}, Vec3{2, -1, 0}}};
     for (int i = 0; i < 4; i++) {
-        point_at(center_x() + corners[i][0], center_y() + corners[i][1]);
+        pin_cursor(corners[i][0]);
         key(key_letter('B'));
         ASSERT_TRUE(editor.tools.world_box_pending);
-        point_at(center_x() + corners[i][2], center_y() + corners[i][3]);
+        editor.tools.placement_cursor.position = corners[i][1];
+        ASSERT_TRUE(harness_frames());
         int64_t objects = editor.scene.objects.count;
         click(MOUSE_PRIMARY);
-        // The corners the tool took (another test may move the shared pointer).
-        Vec3 a = editor.tools.world_box_a, b = editor.tools.world_box_b;
-        EXPECT_TRUE(a.x != b.x && a.y != b.y);
         ASSERT_EQ(editor.scene.objects.count, objects + 1);
         EXPECT_FALSE(editor.tools.world_box_pending);
         const SceneObject& made = editor.scene.objects.data[objects];
-        expect_vec3(made.transform.position, Vec3{(a.x + b.x) / 2, (a.y + b.y) / 2, 0});
-        expect_vec3(made.transform.scale, Vec3{std::fabs(b.x - a.x) / 2, std::fabs(b.y - a.y) / 2, 0});
-        EXPECT_NE(made.transform.scale.x, 0);
+        expect_vec3(made.transform.position, Vec3{0, 1, 0});
+        expect_vec3(made.transform.scale, Vec3{2, 2, 0});
         EXPECT_EQ(made.transform.rotation.s, 1);
     }
 }
