@@ -99,7 +99,7 @@ TEST_F(Placement, ModeAndKindKeys) {
     EXPECT_TRUE(editor.scene.placement_mode);
     EXPECT_FALSE(editor.tools.path_mode);
     // The edited object in placement mode is the template.
-    EXPECT_EQ(editor.tools.edited_object, &editor.scene.placement_template);
+    EXPECT_EQ(scene_ref_object(editor.tools.edited_object), &editor.scene.placement_template);
 
     EXPECT_EQ(editor.scene.placement_template.kind, OBJECT_QUAD);
     key(key_letter('N'));
@@ -118,7 +118,7 @@ TEST_F(Placement, TemplatePickUpCopiesTheObjectIntoItsKindsTemplate) {
     object->data = string_copy(S("payload"));
     editor.scene.rows.data[0].selected = true;
     ASSERT_TRUE(harness_frames());
-    EXPECT_EQ(editor.tools.edited_object, scene_find_object(id));
+    EXPECT_EQ(scene_ref_object(editor.tools.edited_object), scene_find_object(id));
     key(key_letter('P'));
     ASSERT_TRUE(editor.scene.placement_mode);
     EXPECT_EQ(editor.scene.placement_template.kind, OBJECT_TEXT);
