@@ -19,6 +19,7 @@
 #include "scene/history.h"
 #include "scene/recovery.h"
 #include "scene/scene.h"
+#include "tools/placement.h"
 
 // ---------------------------------------------------------------------------
 // Command line
@@ -215,6 +216,7 @@ bool editor_step() {
     camera_update();
     panels_update();
     if (editor.viewport_keys) gizmo_mode_keys();
+    if (editor.viewport_keys) viewport_tools_update();
     edited_object_update();
 
     int64_t work_start = system_performance_counter();

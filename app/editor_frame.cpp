@@ -61,6 +61,12 @@ static void status_texts() {
     Font* font = &editor.assets.default_font;
     text_draw_now(font, editor.palette[COLOR_RED], editor_camera_line(POOL_FRAME), (float)editor.window_width - 16, 16,
                   text_scale, text_scale, ALIGN_RIGHT, ALIGN_BOTTOM);
+    if (editor.scene.placement_mode) {
+        StringBuilder builder = builder_init(POOL_FRAME);
+        format_to_builder(&builder, S("object: %."), {fmt_string(object_kind_name(editor.scene.placement_template.kind))});
+        text_draw_now(font, editor.palette[COLOR_WHITE], builder_to_string(&builder), 16, 16, text_scale, text_scale,
+                      ALIGN_LEFT, ALIGN_BOTTOM);
+    }
 
     // F2 toggles regardless of keyboard focus.
     if (input_key_is_pressed(KEY_F2)) editor.show_stats = !editor.show_stats;

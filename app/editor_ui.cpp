@@ -12,6 +12,7 @@
 #include "scene/history.h"
 #include "scene/recovery.h"
 #include "scene/scene.h"
+#include "tools/placement.h"
 #include "ui/text.h"
 
 // ---------------------------------------------------------------------------
@@ -113,11 +114,8 @@ void editor_actions(const ToolbarClicks& clicks) {
     }
     if (clicked[TOOLBAR_EXPORT]) file_dialog_open(S("export data"), FILE_DIALOG_EXPORT);
 
-    if (clicked[TOOLBAR_PATH]) {
-        scene.placement_mode = false;
-        editor.tools.path_mode = !editor.tools.path_mode;
-    }
-    if (clicked[TOOLBAR_PLACEMENT]) scene.placement_mode = !scene.placement_mode;
+    if (clicked[TOOLBAR_PATH]) path_mode_toggle();
+    if (clicked[TOOLBAR_PLACEMENT]) placement_mode_toggle();
     if (clicked[TOOLBAR_PIVOT]) scene.pivot_per_object = !scene.pivot_per_object;
     for (int32_t i = 0; i < 4; i++) {
         if (clicked[TOOLBAR_GIZMO_FIRST + i]) scene.gizmo_mode = (uint8_t)i;

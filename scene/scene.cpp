@@ -286,10 +286,11 @@ int64_t scene_create_object(ObjectKind kind, Transform transform) {
     object.visible = true;
     object.id = scene->next_object_id;
     // Room in both arrays first, so a full pool never leaves an object
-    // without its row.
+    // without its row. Growth doubles: room for exactly one more would copy
+    // the whole array on every new object.
     if (!scene_object_from_template(&object, &scene->templates, kind) ||
-        !array_reserve(&scene->objects, scene->objects.count + 1) ||
-        !array_reserve(&scene->rows, scene->rows.count + 1)) {
+        !array_reserve_one(&scene->objects) ||
+        !array_reserve_one(&scene->rows)) {
         print(S("out of memory: the object was not created\n"));
         return -1;
     }
@@ -314,8 +315,8 @@ int64_t scene_duplicate_row(int64_t row_index) {
     // Names are edited in place, so the copy's row gets its own bytes too.
     String name = scene->rows.data[row_index].name;
     if (!scene_object_own_storage(&copy) || !copy_owned(&name, scene->pool) ||
-        !array_reserve(&scene->objects, scene->objects.count + 1) ||
-        !array_reserve(&scene->rows, scene->rows.count + 1)) {
+        !array_reserve_one(&scene->objects) ||
+        !array_reserve_one(&scene->rows)) {
         print(S("out of memory: the object was not duplicated\n"));
         return -1;
     }

@@ -6,6 +6,7 @@
 #include "app/editor.h"
 #include "render/draw.h"
 #include "render/scene_render.h"
+#include "tools/placement.h"
 
 // Steps at least this long (squared) take part in the sharp-corner test;
 // shorter ones are too small to give a reliable direction.
@@ -240,13 +241,9 @@ void path_draw_geometry(const SceneObject& object, const PathView& view, bool se
     if (draw.indices.count > 0) batch_flush();
 }
 
-// The path tool's point gizmo (moving the selected point and its handles)
-// belongs here, before the drawing, so the markers show this frame's
-// positions. Until that tool exists the path is drawn as it is.
-static void path_point_gizmo_hook(SceneObject* path) { (void)path; }
-
 void path_draw(SceneObject* path) {
-    path_point_gizmo_hook(path);
+    // Before the drawing, so the markers show this frame's positions.
+    path_point_gizmo(path);
     bool edited = path == scene_ref_object(editor.tools.edited_object);
     path_draw_geometry(*path, path_view_from_camera(), edited);
 }

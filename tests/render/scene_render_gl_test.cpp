@@ -389,7 +389,11 @@ TEST_F(SceneRenderGlTest, PickingPassRestoresIdOrderForLookups) {
 
 TEST_F(SceneRenderGlTest, PlacementPreviewAndBoxShowFromTheirState) {
     editor.scene.placement_mode = true;
-    editor.scene.placement_template.quad.color = Vec4{0, 1, 1, 1};
+    // The preview takes its kind's template every frame.
+    editor.scene.templates.quad.color = Vec4{0, 1, 1, 1};
+    // The plane behind the camera: the pointer finds no place on it, so the
+    // placement tool leaves the cursor where the test puts it.
+    editor.scene.settings.plane_height = 100;
     editor.tools.placement_cursor = at(3, 0, 0);
     frame();
     expect_color(scene_pixel(Vec3{3.5f, 0.6f, 0}), Vec4{0, 1, 1, 1}, "template at the cursor");
@@ -398,6 +402,7 @@ TEST_F(SceneRenderGlTest, PlacementPreviewAndBoxShowFromTheirState) {
     editor.tools.world_box_pending = true;
     editor.tools.world_box_a = Vec3{-4, -1, 0};
     editor.tools.world_box_b = Vec3{-2, 1, 0};
+    editor.tools.placement_cursor = at(-2, 1, 0);   // the box's moving corner follows the cursor
     frame();
     expect_color(scene_pixel(Vec3{3.5f, 0.6f, 0}), background, "no template while the box is pending");
     Vec4 s = linear(editor.theme.selection_color);

@@ -140,3 +140,14 @@ TEST_F(SceneTest, IdsStopWhereRowsCanNoLongerNameThem) {
     EXPECT_EQ(INT32_MAX, scene_create_object(OBJECT_DATA, Transform{Vec3{}, Rotor{1, 0, 0, 0}, Vec3{1, 1, 1}}));
     EXPECT_EQ(INT32_MAX, editor.scene.rows.data[0].object_id);
 }
+
+// Objects are created one at a time (one per click); the arrays must grow
+// geometrically, or each creation copies them whole and the pool runs out
+// after about a thousand.
+TEST_F(SceneTest, TwentyThousandObjectsCreatedOneByOneFitThePool) {
+    for (int64_t i = 0; i < 20000; i++) {
+        ASSERT_EQ(i, scene_create_object(OBJECT_QUAD, Transform{Vec3{}, Rotor{1, 0, 0, 0}, Vec3{1, 1, 1}}));
+    }
+    EXPECT_EQ(20000, editor.scene.objects.count);
+    EXPECT_EQ(20000, editor.scene.rows.count);
+}
