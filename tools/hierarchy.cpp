@@ -322,19 +322,13 @@ bool hierarchy_delete(SceneState* scene) {
     return true;
 }
 
-bool hierarchy_rename(SceneState* scene, int64_t index, String name) {
-    if (index < 0 || index >= scene->rows.count) return false;
-    HierarchyRow* row = &scene->rows.data[index];
-    if (row->group_end) return false;
-    if (string_equal(row->name, name)) return true;
-    String copy = string_copy(name);
-    if (name.length > 0 && !copy.data) {
-        print(S("out of memory: the name was not changed\n"));
-        return false;
+bool hierarchy_rename(int64_t index, String name) {
+    const Array<HierarchyRow>& rows = editor.scene.rows;
+    // The field hands its text over every frame: only a change costs arena bytes.
+    if (index >= 0 && index < rows.count && !rows.data[index].group_end && string_equal(rows.data[index].name, name)) {
+        return true;
     }
-    row->name = copy;
-    scene->scene_modified = true;
-    return true;
+    return scene_rename_row(index, name);
 }
 
 // ---------------------------------------------------------------------------
@@ -378,7 +372,7 @@ static void name_field(HierarchyPanel* panel, Vec4 rect) {
     if (!field->focused) text_field_set_text(field, row->name);
     text_field_update(field, rect);
     if (field->focused) {
-        hierarchy_rename(scene, index, text_field_text(field));
+        hierarchy_rename(index, text_field_text(field));
         scene->scene_modified = true;
     }
 }

@@ -90,9 +90,9 @@ HierarchyDropResult hierarchy_drop(SceneState* scene, Array<int32_t>* drag_rows,
 bool hierarchy_new_group(SceneState* scene);
 bool hierarchy_show_hide(SceneState* scene);
 bool hierarchy_delete(SceneState* scene);
-// Sets the name of row `index` (its own copy); false when the row cannot
-// carry a name or the memory was refused.
-bool hierarchy_rename(SceneState* scene, int64_t index, String name);
+// Sets the name of row `index` of the editor's scene (its own copy in the
+// scene arena); false when the row cannot carry a name or the arena is full.
+bool hierarchy_rename(int64_t index, String name);
 
 // The whole panel for one frame inside (position, size), window pixels, y up.
 void hierarchy_panel(HierarchyPanel* panel, Vec2 position, Vec2 size);

@@ -261,12 +261,12 @@ TEST_F(HierarchyTest, RenameKeepsItsOwnCopy) {
     build({"a", "[g", "]"});
     std::string typed = "renamed";
     String name = {reinterpret_cast<const uint8_t*>(typed.data()), (int64_t)typed.size()};
-    EXPECT_TRUE(hierarchy_rename(&editor.scene, find("g"), name));
+    EXPECT_TRUE(hierarchy_rename(find("g"), name));
     typed[0] = 'X';
     EXPECT_EQ(text_of(editor.scene.rows.data[1].name), "renamed");
     EXPECT_TRUE(editor.scene.scene_modified);
-    EXPECT_FALSE(hierarchy_rename(&editor.scene, 2, S("end")));   // end rows carry no name
-    EXPECT_FALSE(hierarchy_rename(&editor.scene, 9, S("none")));
+    EXPECT_FALSE(hierarchy_rename(2, S("end")));   // end rows carry no name
+    EXPECT_FALSE(hierarchy_rename(9, S("none")));
 }
 
 // Thousands of random drops, deletes, new groups and show / hide steps from a
