@@ -15,6 +15,7 @@
 #include "scene/recovery.h"
 #include "render/draw.h"
 #include "render/scene_render.h"
+#include "tools/hierarchy.h"
 #include "app/panels.h"
 #include "ui/widgets.h"
 #include "tools/selection.h"
@@ -78,6 +79,7 @@ struct Editor {
     PropertyPanelState properties;  // what the property panels edit, position fields focused
     HistoryState history;           // undo and redo steps
     RecoveryState recovery;         // autosave timing and the recovery question
+    HierarchyDrag hierarchy;        // the object lists' press and drag of rows
 };
 
 extern Editor editor;

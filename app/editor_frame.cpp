@@ -98,6 +98,7 @@ void editor_frame() {
 // that the user acts on.
 void editor_interface() {
     panels_draw(editor_panel_content);
+    hierarchy_drag_update();
     ToolbarClicks clicks = editor_toolbar();
     editor_actions(clicks);
     editor_window_title_update();

@@ -13,6 +13,7 @@
 #include "scene/recovery.h"
 #include "scene/scene.h"
 #include "tools/placement.h"
+#include "tools/hierarchy.h"
 #include "ui/text.h"
 
 // ---------------------------------------------------------------------------
@@ -90,6 +91,11 @@ int64_t editor_open_tool_panel(uint8_t kind) {
     if (kind > PANEL_GLOBAL_PROPERTIES) return -1;
     Panel panel = panel_make(kind, string_from_cstring(titles[kind]), Vec2{0, 0}, Vec2{300, 400});
     panel_init(&panel);
+    if (kind == PANEL_OBJECTS) {
+        HierarchyPanel* content = panel_content<HierarchyPanel>(&panel);
+        content->name.single_line = true;
+        content->name_row = -1;
+    }
     return panel_append(&panel);
 }
 
@@ -178,7 +184,9 @@ void editor_panel_content(int64_t index, Vec4 rect) {
         case PANEL_COLOR_PICKER: property_panel_content(index, rect); break;
         case PANEL_FILE_DIALOG: file_dialog_update(panel_content<FileDialog>(panel), rect); break;
         case PANEL_SAVE_PROMPT: save_prompt_update(panel_content<SavePrompt>(panel), rect); break;
-        // The object list draws its content here once it exists.
+        case PANEL_OBJECTS:
+            hierarchy_panel(panel_content<HierarchyPanel>(panel), Vec2{rect.x, rect.y}, Vec2{rect.z, rect.w});
+            break;
         default: break;
     }
 }
