@@ -41,8 +41,8 @@ protected:
 
     // Rows written as in the logic tests: "[name" an expanded group, "(name"
     // a collapsed one, "]" an end row, anything else a data object's row.
-    void build(std::initializer_list<const char*> spec) {
-        for (const char* item : spec) {
+    void build(std::initializer_list<const char*> layout) {
+        for (const char* item : layout) {
             std::string name = item;
             if (name == "]") {
                 HierarchyRow end{};
@@ -52,7 +52,7 @@ protected:
             } else if (name[0] == '[' || name[0] == '(') {
                 int64_t index = scene_insert_group(editor.scene.rows.count);
                 ASSERT_GE(index, 0);
-                editor.scene.rows.count--;   // its end row comes from the spec
+                editor.scene.rows.count--;   // its end row comes from the layout list
                 HierarchyRow& start = editor.scene.rows.data[index];
                 start.expanded = name[0] == '[';
                 String label = {reinterpret_cast<const uint8_t*>(name.data() + 1), (int64_t)name.size() - 1};

@@ -17,8 +17,8 @@ class HierarchyTest : public SceneTest {
 protected:
     // Rows written as names: "[name" opens a group (expanded), "(name" opens a
     // collapsed one, "]" closes; anything else is an object row of that name.
-    void build(std::initializer_list<const char*> spec) {
-        for (const char* item : spec) {
+    void build(std::initializer_list<const char*> layout) {
+        for (const char* item : layout) {
             std::string name = item;
             if (name == "]") {
                 row_add(GROUP_ROW_ID, "", false, true);
