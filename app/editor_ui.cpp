@@ -47,7 +47,7 @@ ToolbarClicks editor_toolbar() {
         toolbar_toggle(&buttons[TOOLBAR_PATH], icon(ICON_ADD_POINT), theme.path_object_color, editor.tools.path_mode);
     toolbar_gap();
 
-    if (editor.tools.gizmo_shown) {
+    if (editor.selection.gizmo.shown) {
         static const int32_t gizmo_icons[4] = {ICON_TRANSLATE, ICON_ROTATE, ICON_SCALE, ICON_GIZMO_RECTANGLE};
         const Vec4 gizmo_colors[4] = {theme.position_color, theme.rotation_color, theme.scale_color,
                                       theme.rectangle_color};

@@ -22,7 +22,6 @@ struct ViewportToolState {
     SceneRef edited_object;          // what the property panel edits (found again each use); its path shows a white marker
     bool selection_changed;          // set by a viewport pick, cleared by the next scene pass
     bool pointer_free_of_gizmos;     // no gizmo handle under the pointer; the pick reads it next frame
-    bool gizmo_shown;                // the gizmo has a selection to act on; its toolbar modes show
 };
 
 // Start-up values: nothing pending, the cursor at the origin with scale 1,

@@ -41,6 +41,13 @@ protected:
         if (started) harness_stop();
     }
     float size() const { return 2 * (float)editor.theme.scale; }
+    // The gizmo buttons follow the selection's gizmo, which the scene pass
+    // shows only while a visible object is selected.
+    void select_an_object() {
+        int64_t id = scene_create_object(OBJECT_QUAD, Transform{Vec3{0, 0, 0}, Rotor{1, 0, 0, 0}, Vec3{1, 1, 1}});
+        ASSERT_GE(id, 0);
+        editor.scene.rows.data[editor.scene.rows.count - 1].selected = true;
+    }
     float gap() const { return (float)editor.theme.offset; }
     int32_t height() const { return editor.window_height; }
 
@@ -179,7 +186,7 @@ TEST_F(Toolbar, EveryGroupShownWithTheirMarks) {
     editor.scene.placement_mode = true;
     editor.scene.pivot_per_object = true;
     editor.tools.path_mode = true;
-    editor.tools.gizmo_shown = true;
+    select_an_object();
     editor.scene.gizmo_mode = 2;
     placement_template_set_kind(&editor.scene, OBJECT_MESH);
     frame_without_hover();
@@ -212,7 +219,7 @@ TEST_F(Toolbar, GizmoButtonsOnlyWhileTheGizmoIsShown) {
     ASSERT_EQ(editor.panels.list.count, 1);
     EXPECT_EQ(editor.panels.list.data[0].kind, PANEL_OBJECTS);
 
-    editor.tools.gizmo_shown = true;
+    select_an_object();
     ASSERT_TRUE(click(first_gizmo));
     EXPECT_EQ(editor.scene.gizmo_mode, 0);
     EXPECT_EQ(editor.panels.list.count, 1);
