@@ -178,6 +178,40 @@ protected:
         FAIL() << "the pointer never stayed in the list";
     }
 
+    // The window's pixel at an SDL position, from a frame composed now.
+    static HarnessPixel shown_at(int32_t x, int32_t y) {
+        editor_frame();
+        final_pass_to_window();
+        return harness_pixel(0, x, editor.window_height - y);
+    }
+    static int brightness(HarnessPixel pixel) { return pixel.r + pixel.g + pixel.b; }
+    static std::string file_text(const std::string& path) {
+        std::string bytes;
+        FILE* file = std::fopen(path.c_str(), "rb");
+        if (!file) return bytes;
+        char buffer[4096];
+        size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+        std::fclose(file);
+        return bytes;
+    }
+    static String view(const std::string& text) {
+        return String{reinterpret_cast<const uint8_t*>(text.data()), (int64_t)text.size()};
+    }
+    // Replaces the selected row's name through the name field.
+    void type_name(const char* name) {
+        click_rect(layout().name);
+        ASSERT_TRUE(content()->name.focused);
+        harness_key_down(KEY_CONTROL);
+        harness_key_down(key_letter('A'));
+        frame();
+        harness_key_up(key_letter('A'));
+        harness_key_up(KEY_CONTROL);
+        frame();
+        harness_text(name);
+        frame(2);
+    }
+
     int32_t at_x = 0, at_y = 0;
 };
 
@@ -250,6 +284,96 @@ TEST_F(HierarchyGlTest, ShiftSelectsTheRangeBelowButNotEndRows) {
     harness_key_up(KEY_SHIFT);
     frame();
     EXPECT_EQ(selected(), "a g b c");
+
+    // With nothing selected there is no range to extend: the row alone.
+    for (int64_t i = 0; i < editor.scene.rows.count; i++) editor.scene.rows.data[i].selected = false;
+    harness_key_down(KEY_SHIFT);
+    click_row(2 * s());
+    harness_key_up(KEY_SHIFT);
+    frame();
+    EXPECT_EQ(selected(), "b");
+}
+
+TEST_F(HierarchyGlTest, ADragStartsAtEightPixels) {
+    build({"a", "b", "c"});
+    open_list(8 * s());
+    int32_t x, y;
+    row_point(0, &x, &y);
+    move(x, y);
+    press();
+    ASSERT_TRUE(editor.hierarchy.pressed);
+    move(x + 7, y);   // 49 squared pixels
+    EXPECT_FALSE(editor.hierarchy.dragging);
+    move(x + 5, y + 5);   // 50
+    EXPECT_FALSE(editor.hierarchy.dragging);
+    move(x + 8, y);   // 64
+    EXPECT_TRUE(editor.hierarchy.dragging);
+    EXPECT_FALSE(editor.hierarchy.pressed);
+    EXPECT_TRUE(editor.scene.scene_modified);
+    // Dropped on its own upper half: the row stays where it was.
+    release();
+    frame();
+    EXPECT_FALSE(editor.hierarchy.dragging);
+    EXPECT_EQ(order(), "a b c");
+}
+
+TEST_F(HierarchyGlTest, SelectedRowsAndAGroupMoveTogetherInTheirOrder) {
+    build({"a", "b", "[g", "c", "]", "d", "e"});
+    open_list(8 * s());
+    // Rows from the top: a, b, g, c at 3S, the end row (P), d, e at 5S + P.
+    click_row(0);
+    click_row(2 * s(), KEY_CONTROL);
+    click_row(4 * s() + p(), KEY_CONTROL);
+    ASSERT_EQ(selected(), "a g d");
+    int32_t x0, y0, x1, y1;
+    row_point(0, &x0, &y0);
+    row_point(5 * s() + p(), &x1, &y1, 0.8f);   // lower half of e
+    drag(x0, y0, x1, y1);
+    EXPECT_EQ(order(), "b e a g c ] d");
+    EXPECT_EQ(selected(), "a g d");
+    EXPECT_TRUE(hierarchy_nesting_valid(&editor.scene.rows, nullptr));
+
+    // Back up, into the expanded group as its first members: g is not
+    // selected now, so only b and d go.
+    click_row(0);
+    click_row(5 * s() + p(), KEY_CONTROL);   // d, now last
+    ASSERT_EQ(selected(), "b d");
+    row_point(0, &x0, &y0);
+    row_point(3 * s(), &x1, &y1, 0.8f);   // lower half of g
+    drag(x0, y0, x1, y1);
+    EXPECT_EQ(order(), "e a g b d c ]");
+}
+
+TEST_F(HierarchyGlTest, RowsLightUpUnderThePointerAndDarkenWhilePressed) {
+    build({"a", "[g", "b", "]"});
+    open_list(8 * s());
+    click_row(0);
+    ASSERT_EQ(selected(), "a");
+    // Far right in a's band, where neither icon nor name is drawn.
+    int32_t probe_x = list_x(layout().list.z - 4), probe_y = list_y(s() / 2);
+    move(1000, 600);
+    int idle = brightness(shown_at(probe_x, probe_y));
+    move(probe_x - 2, probe_y);
+    int hover = brightness(shown_at(probe_x, probe_y));
+    press();
+    frame();
+    int held = brightness(shown_at(probe_x, probe_y));
+    release();
+    frame();
+    EXPECT_GT(hover, idle + 20);
+    EXPECT_LT(held, idle - 20);
+    EXPECT_EQ(selected(), "a");
+
+    // The group's arrow gets the hover background too, at its corner where
+    // the arrow icon leaves the slot clear.
+    Vec4 list = layout().list;
+    float a = 0.75f * s();
+    int32_t corner_x = (int32_t)(list.x + 1), corner_y = list_y(s() + (s() - a) / 2 + 1);
+    move(1000, 600);
+    int arrow_idle = brightness(shown_at(corner_x, corner_y));
+    move((int32_t)(list.x + a / 2), list_y(1.5f * s()));
+    int arrow_hover = brightness(shown_at(corner_x, corner_y));
+    EXPECT_GT(arrow_hover, arrow_idle + 20);
 }
 
 TEST_F(HierarchyGlTest, DropsGoPastCollapsedGroupsAndIntoExpandedOnes) {
@@ -314,6 +438,49 @@ TEST_F(HierarchyGlTest, TheMarkerShowsWhereTheDropGoes) {
     frame();
     EXPECT_EQ(order(), "b a c d");
     EXPECT_TRUE(editor.scene.scene_modified);
+}
+
+TEST_F(HierarchyGlTest, TheDraggedRowFollowsThePointer) {
+    build({"a", "b"});
+    open_list(8 * s());
+    click_row(0);
+    // An empty stretch of the panel right of the two buttons: nothing else
+    // is drawn there, so any change is the dragged row's icon and name.
+    Vec4 buttons = layout().show_hide;
+    int32_t spot_x = (int32_t)(buttons.x + 3 * s()), spot_y = editor.window_height - (int32_t)(buttons.y + s() / 2);
+    auto changed_pixels = [&](const std::vector<HarnessPixel>& before) {
+        editor_frame();
+        final_pass_to_window();
+        int changed = 0, k = 0;
+        for (int32_t dy = -(int32_t)s() / 2; dy < (int32_t)s() / 2; dy += 2) {
+            for (int32_t dx = -(int32_t)s() / 2; dx < 3 * (int32_t)s(); dx += 2, k++) {
+                HarnessPixel now = harness_pixel(0, spot_x + dx, editor.window_height - (spot_y + dy));
+                if (now.r != before[k].r || now.g != before[k].g || now.b != before[k].b) changed++;
+            }
+        }
+        return changed;
+    };
+    std::vector<HarnessPixel> idle;
+    editor_frame();
+    final_pass_to_window();
+    for (int32_t dy = -(int32_t)s() / 2; dy < (int32_t)s() / 2; dy += 2) {
+        for (int32_t dx = -(int32_t)s() / 2; dx < 3 * (int32_t)s(); dx += 2) {
+            idle.push_back(harness_pixel(0, spot_x + dx, editor.window_height - (spot_y + dy)));
+        }
+    }
+    int32_t x0, y0;
+    row_point(0, &x0, &y0);
+    move(x0, y0);
+    press();
+    move(spot_x, spot_y);
+    ASSERT_TRUE(editor.hierarchy.dragging);
+    EXPECT_GT(changed_pixels(idle), 20);
+    // Released away from every row: nothing moves, and the preview is gone.
+    release();
+    frame();
+    EXPECT_FALSE(editor.hierarchy.dragging);
+    EXPECT_EQ(order(), "a b");
+    EXPECT_EQ(changed_pixels(idle), 0);
 }
 
 TEST_F(HierarchyGlTest, ACollapsedGroupHidesItsNestedGroupsWhateverTheirFlags) {
@@ -414,6 +581,41 @@ TEST_F(HierarchyGlTest, RenamingThroughTheFieldShowsSavesAndExportsTheName) {
     std::remove(export_path.c_str());
 }
 
+// The scene file stores names only for group rows: an object row's new name
+// shows in the list for the session, and the file written for the scene is
+// the same with or without it.
+TEST_F(HierarchyGlTest, AnObjectRowsNameLastsTheSessionAndLeavesTheFileAlone) {
+    build({"a", "[g", "b", "]"});
+    open_list(8 * s());
+    std::string folder = ::testing::TempDir();
+    std::string before_path = folder + "hierarchy_object_name_before.scene";
+    std::string after_path = folder + "hierarchy_object_name_after.scene";
+    std::string export_path = folder + "hierarchy_object_name.txt";
+    click_row(2 * s());
+    ASSERT_EQ(selected(), "b");
+    ASSERT_TRUE(scene_save(string_copy(view(before_path))));
+
+    type_name("lamp");
+    EXPECT_EQ(text(editor.scene.rows.data[2].name), "lamp");
+    EXPECT_TRUE(editor.scene.scene_modified);
+    click_row(0);
+    click_row(2 * s());
+    EXPECT_EQ(text(text_field_text(&content()->name)), "lamp");
+
+    ASSERT_TRUE(scene_save(string_copy(view(after_path))));
+    ASSERT_TRUE(scene_export(string_copy(view(export_path))));
+    std::string before = file_text(before_path), after = file_text(after_path);
+    EXPECT_FALSE(before.empty());
+    EXPECT_EQ(before, after);
+    EXPECT_EQ(file_text(export_path).find("lamp"), std::string::npos);
+    ASSERT_EQ(scene_load(string_copy(view(after_path))), SCENE_LOAD_OK);
+    EXPECT_EQ(text(editor.scene.rows.data[2].name), "data");
+    EXPECT_EQ(text(editor.scene.rows.data[1].name), "g");
+    std::remove(before_path.c_str());
+    std::remove(after_path.c_str());
+    std::remove(export_path.c_str());
+}
+
 TEST_F(HierarchyGlTest, RowsDeeperThanTheWalkTracksAreNotShown) {
     // 70 nested groups, as a file written elsewhere may hold: the list still
     // draws, and stops at the depth it can track.
@@ -424,6 +626,18 @@ TEST_F(HierarchyGlTest, RowsDeeperThanTheWalkTracksAreNotShown) {
     frame();
     // Group starts at depths 1..64 and the end rows at member depths up to 64.
     EXPECT_FLOAT_EQ(content()->content_height, 64 * s() + 63 * p());
+
+    // The same rows from a file.
+    std::string scene_path = ::testing::TempDir() + "hierarchy_deep.scene";
+    String path = string_copy(view(scene_path));
+    ASSERT_TRUE(scene_save(path));
+    editor.scene.rows.count = 0;
+    frame();
+    ASSERT_EQ(scene_load(path), SCENE_LOAD_OK);
+    EXPECT_EQ(editor.scene.rows.count, 141);
+    frame(2);
+    EXPECT_FLOAT_EQ(content()->content_height, 64 * s() + 63 * p());
+    std::remove(scene_path.c_str());
 }
 
 }  // namespace

@@ -178,14 +178,20 @@ TEST_F(HierarchyTest, NestingDeeperThanTheWalkShowsIsRefused) {
     EXPECT_EQ(drop_at(find("x")), HIERARCHY_DROP_MOVED);   // side goes in at depth 63, empty
     for (int64_t i = 0; i < editor.scene.rows.count; i++) editor.scene.rows.data[i].selected = false;
     row("free").selected = true;
+    std::string before = order();
+    testing::internal::CaptureStdout();
     EXPECT_EQ(drop_at(find("side") + 1), HIERARCHY_DROP_TOO_DEEP);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "groups nest at most 63 deep: the rows were not moved\n");
+    EXPECT_EQ(order(), before);
     EXPECT_TRUE(valid());
 
     // A new group inside a group at depth 63 would lay its end row out at 65.
     for (int64_t i = 0; i < editor.scene.rows.count; i++) editor.scene.rows.data[i].selected = false;
     row("side").selected = true;
     int64_t count = editor.scene.rows.count;
+    testing::internal::CaptureStdout();
     EXPECT_FALSE(hierarchy_new_group(&editor.scene));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "groups nest at most 63 deep: no group was added here\n");
     EXPECT_EQ(editor.scene.rows.count, count);
     row("side").selected = false;
     row("x").selected = true;
