@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "render/draw.h"
 #include "tools/path_draw.h"
+#include "tools/placement.h"
 #include "tools/selection.h"
 #include "ui/text.h"
 
@@ -286,6 +287,7 @@ void scene_render() {
     pipeline_depth_enable(settings.depth);
 
     if (settings.wireframe) pipeline_polygon_mode(2, 1);
+    path_point_gizmo_begin();
     for (int64_t i = 0; i < scene.rows.count; i++) {
         const HierarchyRow& row = scene.rows.data[i];
         if (row.group_end) continue;
@@ -305,6 +307,7 @@ void scene_render() {
         highlight_draw(*object);
     }
     update_selection_transform();
+    path_point_gizmo_end();
     pipeline_depth_enable(settings.depth);
     gizmo_flags_update();
 

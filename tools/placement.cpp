@@ -5,11 +5,14 @@
 #include "tools/placement.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "app/editor.h"
 #include "app/panels.h"
 #include "core/format.h"
 #include "platform/platform.h"
+#include "tools/gizmo.h"
+#include "tools/selection.h"
 
 static constexpr double PLANE_SPEED = 8;   // plane height units per second while Z or X is held
 
@@ -341,6 +344,97 @@ void viewport_tools_update() {
 // ---------------------------------------------------------------------------
 // The point gizmo
 
+// What the point gizmo's frame leaves for its drawing after the objects:
+// values only, taken and used within one scene pass.
+struct PointGizmoFrame {
+    bool ran;            // a path ran the gizmo in this pass
+    GizmoFrame frame;
+    Transform transform;
+    GizmoInput input;
+};
+static PointGizmoFrame point_gizmo_frame;
+
+static bool gizmo_dragging(const Gizmo& gizmo) { return gizmo.active != -1 || gizmo.uniform_dragging; }
+
+bool path_gizmo_holds_pointer() {
+    const Gizmo& gizmo = editor.selection.path_gizmo;
+    return gizmo.hovered != -1 || gizmo.uniform_hovered || gizmo_dragging(gizmo);
+}
+
+void path_point_gizmo_begin() {
+    Gizmo& gizmo = editor.selection.path_gizmo;
+    gizmo.hovered = -1;
+    gizmo.uniform_hovered = false;
+    point_gizmo_frame.ran = false;
+}
+
+void path_point_gizmo_end() {
+    Gizmo& gizmo = editor.selection.path_gizmo;
+    if (!point_gizmo_frame.ran) {
+        // The path it served was not drawn (deselected, hidden, deleted, a
+        // mode turned on): a drag may not wait for a release it never sees.
+        gizmo_drop_drag(&gizmo);
+        gizmo.shown = false;
+        return;
+    }
+    gizmo_draw(gizmo, point_gizmo_frame.frame, point_gizmo_frame.transform, point_gizmo_frame.input);
+    point_gizmo_frame.ran = false;
+}
+
 void path_point_gizmo(SceneObject* path) {
-    path_selection_wrap(&path->path);
+    SelectionState& selection = editor.selection;
+    PathBlock& block = path->path;
+    bool is_template = path == &editor.scene.placement_template;
+    bool edited = path == edited_object();
+
+    // A marker picked on this path names the part the gizmo acts on. A pick
+    // of another object leaves the value for the path it came from.
+    bool handed_off = false;
+    if (selection.picked_sub_id != -1 && edited && !is_template && selection.picked_object_id == path->id) {
+        int64_t sub = selection.picked_sub_id;
+        block.index = sub / 3;
+        block.sub_index = sub % 3;
+        selection.picked_sub_id = -1;
+        handed_off = true;
+    }
+    path_selection_wrap(&block);
+
+    // Placement mode's click places objects, path mode's adds points: the
+    // gizmo serves only outside both.
+    if (editor.tools.path_mode || editor.scene.placement_mode || !edited || is_template) return;
+    if (block.points.count == 0) return;
+
+    GizmoInput input = gizmo_input_read();
+    // A point has neither rotation nor scale: its gizmo always moves it.
+    input.mode = GIZMO_POSITION;
+    // The press that picked a marker moves the gizmo onto it; it must not
+    // start a drag there as well. A drag of the selection's gizmo keeps the
+    // pointer to itself.
+    if (handed_off) input.pressed = false;
+    if (gizmo_dragging(selection.gizmo)) {
+        input.pressed = false;
+        input.enabled = false;
+    }
+
+    PathPoint* point = &block.points.data[block.index];
+    Vec3* target = path_selected_target(&block);
+    Vec3 before = point->position;
+    Vec3 old_target = *target;
+    Transform transform{old_target, Rotor{1, 0, 0, 0}, Vec3{1, 1, 1}};
+    selection.path_gizmo.shown = true;
+    GizmoFrame frame = gizmo_step(&selection.path_gizmo, mat4_identity(), &transform, input);
+    *target = transform.position;
+    bool changed = std::memcmp(&old_target, &transform.position, sizeof(Vec3)) != 0;
+    // Untouched, the handles are left bit for bit: carrying them by a zero
+    // move would still round them a little every frame.
+    if (changed) {
+        if (block.bezier) {
+            path_point_follow(point, before, block.sub_index, true, input_key_is_held(KEY_CONTROL));
+        }
+        editor.scene.scene_modified = true;
+    }
+    point_gizmo_frame.ran = true;
+    point_gizmo_frame.frame = frame;
+    point_gizmo_frame.transform = transform;
+    point_gizmo_frame.input = input;
 }

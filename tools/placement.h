@@ -66,4 +66,16 @@ void path_tool_update();
 // The scene pass's hook for each drawn path, before it is drawn: the picked
 // marker becomes the selection, the selection is wrapped, and outside path
 // mode the edited path's selected point follows the second gizmo.
+// The point gizmo acts on the selected part (a point or one of its
+// handles) of the edited path, in position mode, outside both tool modes;
+// with Ctrl a dragged handle moves alone. Its handles are drawn over the
+// scene after the selection's gizmo.
 void path_point_gizmo(SceneObject* path);
+// The scene pass brackets the objects with these: hover is taken afresh
+// each pass, and a drag whose path was not drawn in the pass is dropped.
+// The end draws the gizmo (depth testing off).
+void path_point_gizmo_begin();
+void path_point_gizmo_end();
+// A point gizmo handle is under the pointer or being dragged: the
+// selection's gizmo leaves the press to it.
+bool path_gizmo_holds_pointer();

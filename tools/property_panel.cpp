@@ -387,6 +387,7 @@ static PropertyColumn* column_create(bool object_panel) {
         return nullptr;
     }
     std::memset(static_cast<void*>(column), 0, sizeof *column);
+    column->point_object_id = EDITED_NONE;
     if (object_panel) object_property_tables(column);
     else settings_property_tables(column);
     column->scrollbar.position = 1;
@@ -446,6 +447,39 @@ static ColorBinding object_color_binding(const SceneObject* object, bool is_temp
     return ColorBinding{COLOR_BIND_OBJECT, object->kind, object->id};
 }
 
+static void row_focus_drop(Property* p) {
+    p->field.focused = false;
+    for (TextField& component : p->components) component.focused = false;
+}
+
+// The point rows, bound to the selected point found again through the path's
+// reference. When that is another point than the rows last showed (another
+// path, another index, or points added or removed so that the index now
+// names a different one), a field still holding the keyboard lets go and
+// takes the new point's values instead of writing its old text into it.
+static void bind_point_rows(PropertyColumn* column, PropertyGroup* group, SceneObject* object, bool is_template) {
+    PathBlock& path = object->path;
+    SceneRef ref = is_template ? scene_ref_template() : scene_ref_object_id(object->id);
+    PathPoint* point = scene_ref_point(ref, path.index);
+    int64_t object_id = is_template ? EDITED_TEMPLATE : object->id;
+    bool same = column->point_object_id == object_id && column->point_index == path.index &&
+                column->point_count == path.points.count;
+    column->point_object_id = object_id;
+    column->point_index = path.index;
+    column->point_count = path.points.count;
+    for (int64_t row = 5; row < 8 && row < group->properties.count; row++) {
+        Property* p = &group->properties.data[row];
+        // The rows are there only for a point that exists: rows left
+        // unbound would go on showing the last point's numbers.
+        p->hidden = point == nullptr;
+        if (!same) row_focus_drop(p);
+    }
+    if (!point) return;
+    bind(group, 5, &point->position);
+    bind(group, 6, &point->a);
+    bind(group, 7, &point->b);
+}
+
 // The kind's group bound to `object`; null for data objects.
 static PropertyGroup* bind_kind_group(PropertyColumn* column, SceneObject* object, bool is_template) {
     PropertyGroup* group = nullptr;
@@ -486,18 +520,7 @@ static PropertyGroup* bind_kind_group(PropertyColumn* column, SceneObject* objec
             bind(group, 3, &path.color);
             bind(group, 4, &path.index);
             bind_color(group, 3, binding);
-            // The point rows are there only for a point that exists: rows
-            // left unbound would go on showing the last point's numbers.
-            bool in_range = path.index >= 0 && path.index < path.points.count;
-            for (int64_t row = 5; row < 8 && row < group->properties.count; row++) {
-                group->properties.data[row].hidden = !in_range;
-            }
-            if (in_range) {
-                PathPoint& point = path.points.data[path.index];
-                bind(group, 5, &point.position);
-                bind(group, 6, &point.a);
-                bind(group, 7, &point.b);
-            }
+            bind_point_rows(column, group, object, is_template);
             break;
         }
         default: break;

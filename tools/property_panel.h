@@ -100,6 +100,12 @@ struct PropertyColumn {
     Scrollbar scrollbar;          // position 1: the top of the column shows
     float content_height;         // what does not fit, measured last frame
     bool wheel_blocked;           // a group wanted the wheel last frame
+    // The path point the point rows were bound to when they last ran: a
+    // field that held the keyboard for another point must not write into
+    // this one.
+    int64_t point_object_id;      // the path's object id, EDITED_TEMPLATE, or EDITED_NONE
+    int64_t point_index;
+    int64_t point_count;          // the path's points then: an insert or removal shifts them
 };
 
 // Content of the properties (kind 1) and global properties (kind 2) panels.

@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "render/draw.h"
 #include "render/scene_render.h"
+#include "tools/placement.h"
 #include "ui/quad.h"
 
 SelectionState selection_state_default() {
@@ -19,6 +20,7 @@ SelectionState selection_state_default() {
     state.gizmo = gizmo_default();
     state.path_gizmo = gizmo_default();
     state.picked_sub_id = -1;
+    state.picked_object_id = -1;
     return state;
 }
 
@@ -66,6 +68,7 @@ void pick_pixels_apply(const uint16_t* pixels, int64_t count, bool single_pixel)
             target.selected = true;
         }
         editor.selection.picked_sub_id = (int64_t)p[3] * 65536 + p[2];
+        editor.selection.picked_object_id = target.object_id;
     }
 }
 
@@ -238,7 +241,13 @@ void update_selection_transform() {
         count++;
     }
     selection.gizmo.shown = false;
-    if (count == 0) return;
+    if (count == 0) {
+        // Not run this frame: a hover left from the last run would keep
+        // every viewport click from picking.
+        selection.gizmo.hovered = -1;
+        selection.gizmo.uniform_hovered = false;
+        return;
+    }
 
     float n = (float)count;
     Transform old_combined;
@@ -257,7 +266,17 @@ void update_selection_transform() {
 
     selection.gizmo.shown = true;
     Transform new_combined = old_combined;
-    gizmo_update(&selection.gizmo, parent, &new_combined);
+    GizmoInput input = gizmo_input_read();
+    // The path point's gizmo ran first in this pass: where its handles are
+    // under the pointer they take the press (they are the smaller target,
+    // often inside this gizmo's reach); a drag of this gizmo goes on.
+    bool own_drag = selection.gizmo.active != -1 || selection.gizmo.uniform_dragging;
+    if (!own_drag && path_gizmo_holds_pointer()) {
+        input.pressed = false;
+        input.enabled = false;
+    }
+    GizmoFrame frame = gizmo_step(&selection.gizmo, parent, &new_combined, input);
+    gizmo_draw(selection.gizmo, frame, new_combined, input);
     // Nothing changed: leave every object bit for bit as it is (carrying an
     // unchanged transform through a matrix inverse would creep).
     if (!transform_equal(old_combined, new_combined)) selection_carry(old_combined, new_combined, row_end);

@@ -15,6 +15,7 @@ struct SelectionState {
     bool box_pending;             // key B started a selection box
     Vec2 box_start;               // its first corner, window pixels from the bottom-left
     int64_t picked_sub_id;        // sub-element of the last picked pixel, -1 none; the path tool consumes it
+    int64_t picked_object_id;     // object id of that pixel's row: only that path takes the sub-element
     bool position_fields_focused; // a position field of the property panel has the keyboard
 };
 
