@@ -63,13 +63,12 @@ void viewport_tools_update();
 void placement_update();
 void path_tool_update();
 
-// The scene pass's hook for each drawn path, before it is drawn: the picked
-// marker becomes the selection, the selection is wrapped, and outside path
-// mode the edited path's selected point follows the second gizmo.
-// The point gizmo acts on the selected part (a point or one of its
-// handles) of the edited path, in position mode, outside both tool modes;
-// with Ctrl a dragged handle moves alone. Its handles are drawn over the
-// scene after the selection's gizmo.
+// The scene pass's hook for each drawn path, before it is drawn: a marker
+// picked on it becomes the selected part, the selection is wrapped, and
+// outside both tool modes the edited path's selected part (a point or one
+// of its handles) follows the second gizmo, in position mode; a moved
+// handle mirrors the other one unless Ctrl is held. The gizmo's handles are
+// drawn later, over the scene (path_point_gizmo_end).
 void path_point_gizmo(SceneObject* path);
 // The scene pass brackets the objects with these: hover is taken afresh
 // each pass, and a drag whose path was not drawn in the pass is dropped.
