@@ -387,6 +387,7 @@ static PropertyColumn* column_create(bool object_panel) {
         return nullptr;
     }
     std::memset(static_cast<void*>(column), 0, sizeof *column);
+    column->edited_id = EDITED_NONE;
     column->point_object_id = EDITED_NONE;
     if (object_panel) object_property_tables(column);
     else settings_property_tables(column);
@@ -450,6 +451,19 @@ static ColorBinding object_color_binding(const SceneObject* object, bool is_temp
 static void row_focus_drop(Property* p) {
     p->field.focused = false;
     for (TextField& component : p->components) component.focused = false;
+}
+
+// The column now edits `edited_id`. A field can keep the keyboard while the
+// column does not run (its panel minimised: no click reaches it to take the
+// keyboard away), and meanwhile the selection can change; when the column
+// runs again for another object, no field may write its old text into it.
+static void column_rebind(PropertyColumn* column, int64_t edited_id) {
+    if (column->edited_id == edited_id) return;
+    column->edited_id = edited_id;
+    for (int32_t g = 0; g < column->group_count; g++) {
+        Array<Property>& rows = column->groups[g].properties;
+        for (int64_t i = 0; i < rows.count; i++) row_focus_drop(&rows.data[i]);
+    }
 }
 
 // The point rows, bound to the selected point found again through the path's
@@ -560,11 +574,12 @@ void object_property_panel(PropertyColumn* column, Vec4 rect) {
     column->wheel_blocked = false;
     editor.properties.position_fields_focused = false;
     SceneObject* object = edited_object_find();
+    bool is_template = object && object == &editor.scene.placement_template;
+    column_rebind(column, !object ? EDITED_NONE : is_template ? EDITED_TEMPLATE : object->id);
     if (!object || column->group_count != OBJECT_GROUP_COUNT) {
         column->content_height = 0;
         return;
     }
-    bool is_template = object == &editor.scene.placement_template;
     bool placing = editor.scene.placement_mode && is_template;
     float label_width = 5 * editor.theme.scale;
     Vec2 at{rect.x, 0};

@@ -100,6 +100,7 @@ struct PropertyColumn {
     Scrollbar scrollbar;          // position 1: the top of the column shows
     float content_height;         // what does not fit, measured last frame
     bool wheel_blocked;           // a group wanted the wheel last frame
+    int64_t edited_id;            // the object the rows were bound to when they last ran (EDITED_* or an id)
     // The path point the point rows were bound to when they last ran: a
     // field that held the keyboard for another point must not write into
     // this one.

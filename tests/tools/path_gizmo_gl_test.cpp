@@ -110,7 +110,51 @@ protected:
         frame();
     }
 
+    // The object panel at the right of the window.
+    PropertyColumn* open_properties() {
+        panel = panel_open(PANEL_PROPERTIES, S("properties"), panel_at, panel_size);
+        EXPECT_GE(panel, 0);
+        if (panel < 0) return nullptr;
+        PropertyColumn* column = panel_content<PropertyPanelContent>(&editor.panels.list.data[panel])->column;
+        frame(2);
+        return column;
+    }
+    void click_window(float x, float y) {   // window pixels, y up
+        int32_t wx = (int32_t)x, wy = editor.window_height - (int32_t)y;
+        for (int i = 0; i < 20; i++) {
+            harness_mouse_move(wx, wy);
+            frame(1);
+            if (editor.mouse_x == (float)wx && editor.mouse_y == (float)(editor.window_height - wy)) break;
+        }
+        harness_mouse_down(MOUSE_PRIMARY, wx, wy);
+        frame(1);
+        harness_mouse_up(MOUSE_PRIMARY, wx, wy);
+        frame(1);
+    }
+    // Clicks the field, selects its text and types over it.
+    void type_into(const TextField& field, const char* text) {
+        Vec4 r = field.rect;
+        click_window(r.x + r.z / 2, r.y + r.w / 2);
+        ASSERT_TRUE(field.focused);
+        harness_key_down(KEY_CONTROL);
+        harness_key_down(key_letter('A'));
+        frame(1);
+        harness_key_up(key_letter('A'));
+        harness_key_up(KEY_CONTROL);
+        frame(1);
+        harness_text(text);
+        frame(2);
+    }
+    // The panel's minimise box: the content stops running, the fields keep
+    // what they had.
+    void toggle_panel() {
+        float t = editor.theme.scale;
+        click_window(panel_at.x + panel_size.x - 1.5f * t, panel_at.y + panel_size.y - 0.5f * t);
+    }
+
     int32_t mouse_x = 0, mouse_y = 0;
+    int64_t panel = -1;
+    Vec2 panel_at{560, 20}, panel_size{400, 680};
 };
 
 // The camera at height 10 gives the gizmo a size of 2.5: its X arrow runs
@@ -252,42 +296,14 @@ TEST_F(PathGizmo, PointRowsRebindWhenPointsAreAddedUnderAFieldThatKeptTheKeyboar
                                               PathPoint{{8, 8, 0}, {7, 8, 0}, {9, 8, 0}}});
     path_of(id).bezier = false;
     path_of(id).index = 1;
-    Vec2 at{560, 20}, size{400, 680};
-    int64_t index = panel_open(PANEL_PROPERTIES, S("properties"), at, size);
-    ASSERT_GE(index, 0);
-    PropertyColumn* column = panel_content<PropertyPanelContent>(&editor.panels.list.data[index])->column;
+    PropertyColumn* column = open_properties();
     ASSERT_NE(column, nullptr);
-    frame(2);
     auto row = [&](int64_t r) -> Property& { return column->groups[OBJECT_GROUP_PATH].properties.data[r]; };
-    auto click_window = [&](float x, float y) {   // y up
-        int32_t wx = (int32_t)x, wy = editor.window_height - (int32_t)y;
-        for (int i = 0; i < 20; i++) {
-            harness_mouse_move(wx, wy);
-            frame(1);
-            if (editor.mouse_x == (float)wx && editor.mouse_y == (float)(editor.window_height - wy)) break;
-        }
-        harness_mouse_down(MOUSE_PRIMARY, wx, wy);
-        frame(1);
-        harness_mouse_up(MOUSE_PRIMARY, wx, wy);
-        frame(1);
-    };
 
-    Vec4 field = row(5).components[0].rect;
-    click_window(field.x + field.z / 2, field.y + field.w / 2);
-    ASSERT_TRUE(row(5).components[0].focused);
-    harness_key_down(KEY_CONTROL);
-    harness_key_down(key_letter('A'));
-    frame(1);
-    harness_key_up(key_letter('A'));
-    harness_key_up(KEY_CONTROL);
-    frame(1);
-    harness_text("42");
-    frame(2);
+    type_into(row(5).components[0], "42");
     ASSERT_EQ(path_of(id).points.data[1].position.x, 42);
-
-    float t = editor.theme.scale;
-    click_window(at.x + size.x - 1.5f * t, at.y + size.y - 0.5f * t);   // minimise
-    ASSERT_TRUE(editor.panels.list.data[index].collapsed);
+    toggle_panel();   // minimised
+    ASSERT_TRUE(editor.panels.list.data[panel].collapsed);
     ASSERT_TRUE(row(5).components[0].focused);
     ASSERT_TRUE(editor.viewport_keys);
 
@@ -303,8 +319,8 @@ TEST_F(PathGizmo, PointRowsRebindWhenPointsAreAddedUnderAFieldThatKeptTheKeyboar
     ASSERT_EQ(path_of(id).points.count, 44);
     key(key_letter('T'));
 
-    click_window(at.x + size.x - 1.5f * t, at.y + size.y - 0.5f * t);   // open again
-    ASSERT_FALSE(editor.panels.list.data[index].collapsed);
+    toggle_panel();   // open again
+    ASSERT_FALSE(editor.panels.list.data[panel].collapsed);
     frame(2);
     const PathBlock& path = path_of(id);
     ASSERT_EQ(path.index, 1);
@@ -312,6 +328,32 @@ TEST_F(PathGizmo, PointRowsRebindWhenPointsAreAddedUnderAFieldThatKeptTheKeyboar
     EXPECT_EQ(path.points.data[2].position.x, 42);
     EXPECT_FALSE(row(5).components[0].focused);
     EXPECT_EQ(text_of(row(5).components[0]), number_text(-2));
+}
+
+// The same for any row: a field that kept the keyboard in a minimised panel
+// while another object was selected lets go when the panel opens again.
+TEST_F(PathGizmo, FieldsLetGoWhenThePanelComesBackForAnotherObject) {
+    int64_t first = scene_create_object(OBJECT_QUAD, Transform{{1, 2, 0}, {1, 0, 0, 0}, {1, 1, 1}});
+    int64_t second = scene_create_object(OBJECT_QUAD, Transform{{-3, -4, 0}, {1, 0, 0, 0}, {1, 1, 1}});
+    ASSERT_GE(second, 0);
+    editor.scene.rows.data[0].selected = true;
+    PropertyColumn* column = open_properties();
+    ASSERT_NE(column, nullptr);
+    Property& position = column->groups[OBJECT_GROUP_TRANSFORM].properties.data[0];
+    type_into(position.components[0], "7");
+    ASSERT_EQ(scene_find_object(first)->transform.position.x, 7);
+    toggle_panel();
+    ASSERT_TRUE(position.components[0].focused);
+
+    editor.scene.rows.data[0].selected = false;
+    editor.scene.rows.data[1].selected = true;
+    frame(2);
+    toggle_panel();
+    frame(2);
+    EXPECT_EQ(scene_find_object(second)->transform.position.x, -3);
+    EXPECT_EQ(scene_find_object(first)->transform.position.x, 7);
+    EXPECT_FALSE(position.components[0].focused);
+    EXPECT_EQ(text_of(position.components[0]), number_text(-3));
 }
 
 }  // namespace
