@@ -21,10 +21,9 @@
 #include <cstdio>
 
 #include <benchmark/benchmark.h>
-#include <time.h>
-#include <unistd.h>
 
 #include "app/app.h"
+#include "bench/bench_editor.h"
 #include "app/editor.h"
 #include "app/editor_frame.h"
 #include "app/editor_ui.h"
@@ -34,14 +33,7 @@
 
 namespace {
 
-bool started;
 constexpr int64_t FRAMES = 40;
-
-double thread_cpu_seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return (double)t.tv_sec + (double)t.tv_nsec * 1e-9;
-}
 
 void add_object_row() {
     SceneObject object{};
@@ -120,7 +112,7 @@ double panel_call_seconds() {
 }
 
 bool ready(benchmark::State& state, int64_t rows) {
-    if (!started) {
+    if (!bench_editor_started) {
         state.SkipWithError("no display: run under xvfb-run");
         return false;
     }
@@ -190,16 +182,4 @@ BENCHMARK(BM_ObjectListFrame)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (chdir(TARNISK_DATA_DIR) != 0) {
-        std::printf("cannot enter the data folder %s\n", TARNISK_DATA_DIR);
-        return 1;
-    }
-    Array<String> none{nullptr, 0, 0, 0};
-    started = editor_startup(none);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    if (started) editor_shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench_editor_main(argc, argv); }

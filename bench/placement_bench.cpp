@@ -9,10 +9,9 @@
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
-#include <time.h>
-#include <unistd.h>
 
 #include "app/app.h"
+#include "bench/bench_editor.h"
 #include "app/editor.h"
 #include "app/editor_frame.h"
 #include "platform/platform.h"
@@ -20,15 +19,8 @@
 
 namespace {
 
-bool started;
 constexpr int64_t PLACED = 10000;
 constexpr int64_t BUCKET = 1000;
-
-double thread_cpu_seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return (double)t.tv_sec + (double)t.tv_nsec * 1e-9;
-}
 
 void push_space(bool down) {
     SDL_Event event{};
@@ -40,7 +32,7 @@ void push_space(bool down) {
 }
 
 void BM_PlaceOnePerFrame(benchmark::State& state) {
-    if (!started) {
+    if (!bench_editor_started) {
         state.SkipWithError("no display: run under xvfb-run");
         return;
     }
@@ -94,16 +86,4 @@ BENCHMARK(BM_PlaceOnePerFrame)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (chdir(TARNISK_DATA_DIR) != 0) {
-        std::printf("cannot enter the data folder %s\n", TARNISK_DATA_DIR);
-        return 1;
-    }
-    Array<String> none{nullptr, 0, 0, 0};
-    started = editor_startup(none);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    if (started) editor_shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench_editor_main(argc, argv); }

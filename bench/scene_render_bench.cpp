@@ -13,23 +13,15 @@
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
-#include <time.h>
-#include <unistd.h>
 
 #include "app/app.h"
+#include "bench/bench_editor.h"
 #include "app/editor.h"
 #include "app/editor_frame.h"
 #include "platform/platform.h"
 
 namespace {
 
-bool started;
-
-double thread_cpu_seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return (double)t.tv_sec + (double)t.tv_nsec * 1e-9;
-}
 
 Transform at(float x, float y, float scale) {
     return Transform{Vec3{x, y, 0}, Rotor{1, 0, 0, 0}, Vec3{scale, scale, scale}};
@@ -100,7 +92,7 @@ void set_press(bool press) {
 }
 
 void BM_EditorFrame(benchmark::State& state) {
-    if (!started) {
+    if (!bench_editor_started) {
         state.SkipWithError("no display: run under xvfb-run");
         return;
     }
@@ -151,16 +143,4 @@ BENCHMARK(BM_EditorFrame)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (chdir(TARNISK_DATA_DIR) != 0) {
-        std::printf("cannot enter the data folder %s\n", TARNISK_DATA_DIR);
-        return 1;
-    }
-    Array<String> none{nullptr, 0, 0, 0};
-    started = editor_startup(none);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    if (started) editor_shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench_editor_main(argc, argv); }

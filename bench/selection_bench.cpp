@@ -9,10 +9,9 @@
 #include <cstdio>
 
 #include <benchmark/benchmark.h>
-#include <time.h>
-#include <unistd.h>
 
 #include "app/app.h"
+#include "bench/bench_editor.h"
 #include "app/editor.h"
 #include "app/editor_frame.h"
 #include "platform/platform.h"
@@ -21,13 +20,6 @@
 
 namespace {
 
-bool started;
-
-double thread_cpu_seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return (double)t.tv_sec + (double)t.tv_nsec * 1e-9;
-}
 
 // `count` quads on a grid the camera sees whole, all selected, drawn once
 // so the picking image holds them.
@@ -70,7 +62,7 @@ void report(benchmark::State& state, double cpu, int64_t rounds, int64_t count) 
 }
 
 void BM_BoxPick(benchmark::State& state) {
-    if (!started) {
+    if (!bench_editor_started) {
         state.SkipWithError("no display: run under xvfb-run");
         return;
     }
@@ -91,7 +83,7 @@ void BM_BoxPick(benchmark::State& state) {
 
 // The scene pass's selection step with a change to carry on every call.
 void BM_SelectionTransform(benchmark::State& state) {
-    if (!started) {
+    if (!bench_editor_started) {
         state.SkipWithError("no display: run under xvfb-run");
         return;
     }
@@ -130,16 +122,4 @@ BENCHMARK(BM_SelectionTransform)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (chdir(TARNISK_DATA_DIR) != 0) {
-        std::printf("cannot enter the data folder %s\n", TARNISK_DATA_DIR);
-        return 1;
-    }
-    Array<String> none{nullptr, 0, 0, 0};
-    started = editor_startup(none);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    if (started) editor_shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench_editor_main(argc, argv); }
