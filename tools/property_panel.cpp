@@ -663,16 +663,32 @@ Vec4* color_binding_resolve(ColorBinding binding) {
     }
 }
 
+static bool same_color(ColorBinding a, ColorBinding b) {
+    return a.kind == b.kind && a.field == b.field && a.id == b.id && a.scene == b.scene;
+}
+
 int64_t color_picker_open(Vec4 color, ColorBinding binding) {
+    binding.scene = editor.scene.replace_count;
+    // Every open picker writes its color every frame: an older one on the
+    // same color would go on writing its own and, once the new one closes,
+    // undo the pick. The new one takes over, the old ones close unwritten.
+    Array<Panel>& panels = editor.panels.list;
+    for (int64_t i = 0; i < panels.count; i++) {
+        if (panels.data[i].kind != PANEL_COLOR_PICKER) continue;
+        ColorPicker* other = panel_content<ColorPicker>(&panels.data[i]);
+        if (same_color(other->target, binding)) other->done = 1;
+    }
     float w = (float)editor.window_width, h = (float)editor.window_height;
     Panel panel = panel_make(PANEL_COLOR_PICKER, S("color"), Vec2{w / 2 - 240, h / 2 - 240}, Vec2{480, 480});
     panel_init(&panel);
-    binding.scene = editor.scene.replace_count;
     *panel_content<ColorPicker>(&panel) = color_picker_make(color, binding);
     return panel_append(&panel);
 }
 
 void color_picker_panel(ColorPicker* picker, Vec4 rect) {
+    // Closing (replaced by a newer picker on the same color): the panel goes
+    // at the start of the next frame and writes nothing more.
+    if (picker->done) return;
     Vec4* target = color_binding_resolve(picker->target);
     if (!target) {
         // What it edited is gone: close, and write nowhere.

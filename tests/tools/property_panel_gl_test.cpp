@@ -802,3 +802,35 @@ TEST_F(PickerSceneTest, AnUndoOrAnOpenClosesThePickerWhichThenWritesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PickerSceneTest, ASecondSwatchClickReplacesThePickerSoItsPickIsKept) {
+    int64_t id = add(OBJECT_QUAD, true);
+    const Vec4 first{0.2f, 0.4f, 0.8f, 1};
+    object(id)->quad.color = first;
+    PropertyColumn* column = open_right(PANEL_PROPERTIES);
+    click(row(column, OBJECT_GROUP_MATERIAL, 0).rect);
+    click(row(column, OBJECT_GROUP_MATERIAL, 0).rect);
+    harness_frames(1);
+    ASSERT_EQ(panels_of_kind(PANEL_COLOR_PICKER), 1);
+    ColorPickerLayout layout = picker_layout();
+    drag(Vec2{layout.hue_strip.x + 4, layout.hue_strip.y + 10}, Vec2{layout.hue_strip.x + 4, layout.hue_strip.y + 60});
+    const Vec4 picked = object(id)->quad.color;
+    ASSERT_FALSE(same(picked, first));
+    click(layout.ok);
+    harness_frames(2);
+    EXPECT_EQ(panels_of_kind(PANEL_COLOR_PICKER), 0);
+    EXPECT_TRUE(same(object(id)->quad.color, picked));
+
+    // Pickers of different colors stay open side by side.
+    int64_t other = add(OBJECT_QUAD, false);
+    click(row(column, OBJECT_GROUP_MATERIAL, 0).rect);
+    select_only(other);
+    harness_frames(2);
+    click(row(column, OBJECT_GROUP_MATERIAL, 0).rect);
+    harness_frames(1);
+    EXPECT_EQ(panels_of_kind(PANEL_COLOR_PICKER), 2);
+}
+
+}  // namespace
