@@ -834,3 +834,64 @@ TEST_F(PickerSceneTest, ASecondSwatchClickReplacesThePickerSoItsPickIsKept) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PropertyPanelSceneTest, AHeadingClickCollapsesItsGroupAndTheNextOneMovesUp) {
+    add(OBJECT_QUAD, true);
+    PropertyColumn* column = open_right(PANEL_PROPERTIES);
+    const float S = editor.theme.scale, P = editor.theme.offset;
+    const float color_y = row(column, OBJECT_GROUP_MATERIAL, 0).components[0].rect.y;
+    const float content = column->content_height;
+    click_heading_button(column, OBJECT_GROUP_TRANSFORM, 0);
+    harness_frames(1);
+    ASSERT_TRUE(column->groups[OBJECT_GROUP_TRANSFORM].collapsed);
+    // The rows of "transform" (3, 4 and 3 units, each with its spacing) are gone.
+    const float rows = 10 * S + 3 * P;
+    EXPECT_FLOAT_EQ(row(column, OBJECT_GROUP_MATERIAL, 0).components[0].rect.y, color_y + rows);
+    EXPECT_FLOAT_EQ(column->content_height, content > rows ? content - rows : 0);
+    click_heading_button(column, OBJECT_GROUP_TRANSFORM, 0);
+    harness_frames(1);
+    EXPECT_FALSE(column->groups[OBJECT_GROUP_TRANSFORM].collapsed);
+    EXPECT_FLOAT_EQ(row(column, OBJECT_GROUP_MATERIAL, 0).components[0].rect.y, color_y);
+}
+
+TEST_F(PropertyPanelSceneTest, AFontNameIsResolvedAgainWithTheDefaultFontForUnknownNames) {
+    int64_t id = add(OBJECT_TEXT, true);
+    PropertyColumn* column = open_right(PANEL_PROPERTIES);
+    click(row(column, OBJECT_GROUP_TEXT, 1).rect);
+    select_all();
+    type("serif");
+    ASSERT_NE(font_find(S("serif")), &editor.assets.default_font);
+    EXPECT_EQ(object(id)->text.font, font_find(S("serif")));
+    type("ish");
+    EXPECT_TRUE(string_equal(object(id)->text.font_name, S("serifish")));
+    EXPECT_EQ(object(id)->text.font, &editor.assets.default_font);
+}
+
+TEST_F(PropertyPanelSceneTest, DataTypedIntoTheDataTemplateGoesIntoTheDataObjectsPlacedFromIt) {
+    placement_template_set_kind(&editor.scene, OBJECT_DATA);
+    PropertyColumn* column = open_right(PANEL_PROPERTIES);
+    key(KEY_TAB);
+    ASSERT_TRUE(editor.scene.placement_mode);
+    editor.scene.settings.plane_height = 100;
+    harness_frames(1);
+    ASSERT_EQ(scene_ref_object(editor.tools.edited_object), &editor.scene.placement_template);
+    // Data objects have no kind group: "data" follows "transform".
+    click(row(column, OBJECT_GROUP_DATA, 0).rect);
+    select_all();
+    type("weight 2");
+    EXPECT_TRUE(string_equal(editor.scene.templates.data, S("weight 2")));
+    click_group_name(column, OBJECT_GROUP_TRANSFORM, 0);
+    key(KEY_SPACE);
+    key(KEY_SPACE);
+    ASSERT_EQ(editor.scene.objects.count, 2);
+    const SceneObject& a = editor.scene.objects.data[0];
+    const SceneObject& b = editor.scene.objects.data[1];
+    EXPECT_TRUE(string_equal(a.data, S("weight 2")));
+    EXPECT_TRUE(string_equal(b.data, S("weight 2")));
+    EXPECT_NE(a.data.data, b.data.data);
+    EXPECT_NE(a.data.data, editor.scene.templates.data.data);
+}
+
+}  // namespace
