@@ -112,6 +112,8 @@ struct SceneTemplates {
 struct SceneState {
     int8_t pool;                  // scene arena of every record and string below
     int64_t compact_at;           // arena fill level at which dead space is measured again
+    int64_t replace_count;        // wholesale replacements so far (open, new, undo, redo, recovery);
+                                  // a compaction keeps it: the same scene in new memory
     Array<SceneObject> objects;   // ascending id
     Array<HierarchyRow> rows;     // display order and grouping
     int64_t next_object_id;

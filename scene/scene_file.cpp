@@ -603,6 +603,7 @@ SceneLoadResult scene_load_bytes(String bytes, String path) {
     }
     tool_bytes_apply(&built, tools);
     built.scene_modified = false;
+    built.replace_count = editor.scene.replace_count + 1;
     scene_build_commit(&built);
     return SCENE_LOAD_OK;
 }

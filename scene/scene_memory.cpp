@@ -186,6 +186,7 @@ bool scene_replace_with_empty() {
         return false;
     }
     built.scene_modified = false;
+    built.replace_count = editor.scene.replace_count + 1;
     scene_build_commit(&built);
     return true;
 }

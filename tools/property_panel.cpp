@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "app/editor.h"
+#include "app/editor_frame.h"
 #include "app/panels.h"
 #include "core/format.h"
 #include "platform/platform.h"
@@ -86,15 +87,17 @@ static double field_float(const TextField* field) {
 }
 
 // A string target takes the field's text only when it differs, so a field
-// holding the keyboard costs nothing per frame while nothing is typed.
+// holding the keyboard costs nothing per frame while nothing is typed. The
+// bytes go to the scene's arena, where every string of an object or
+// template lives: what a longer text leaves behind is dead space that
+// compaction gives back, where a copy into the persistent pool would stay
+// for the whole run.
 static bool string_store(String* target, String text) {
     if (string_equal(*target, text)) return false;
-    String copy = string_copy(text);
-    if (copy.length != text.length) {
-        print(S("cannot store text: out of memory\n"));
+    if (!scene_string_assign(target, text)) {
+        print(S("out of memory: the text was not stored\n"));
         return false;
     }
-    *target = copy;
     return true;
 }
 
@@ -183,10 +186,21 @@ static void sync_property(Property* p, bool* modified) {
     }
 }
 
+void property_group_release(PropertyGroup* group) {
+    for (int64_t i = 0; i < group->properties.count; i++) {
+        Property* p = &group->properties.data[i];
+        p->field.focused = false;
+        for (TextField& component : p->components) component.focused = false;
+        p->check.clicked = 0;
+    }
+}
+
 void property_group_sync(PropertyGroup* group) {
     group->changed = false;
     group->modified = false;
     group->wants_wheel = false;
+    // A collapsed group draws no rows, so none of them can hold the keyboard.
+    if (group->collapsed) property_group_release(group);
     for (int64_t i = 0; i < group->properties.count; i++) {
         Property* p = &group->properties.data[i];
         sync_property(p, &group->modified);
@@ -222,6 +236,8 @@ void property_group_update(PropertyGroup* group, float label_width, Vec2 positio
     label(group->name, x + 2 * S, y + S / 2);
     y -= S;
     if (group->collapsed) {
+        // The click that collapsed it came before its fields could see it.
+        property_group_release(group);
         *cursor_y = y;
         return;
     }
@@ -367,7 +383,7 @@ void settings_property_tables(PropertyColumn* column) {
     // an open or a new scene replaces their values in place.
     SceneSettings* settings = &editor.scene.settings;
     PropertyGroup* g = column_add(column, S("rendering"), RENDERING_ROWS);
-    bind_color(g, 3, ColorBinding{COLOR_BIND_BACKGROUND, 0, 0});
+    bind_color(g, 3, ColorBinding{COLOR_BIND_BACKGROUND, 0, 0, 0});
     bind(g, 0, &settings->view_2d);
     bind(g, 1, &settings->depth);
     bind(g, 2, &settings->wireframe);
@@ -444,8 +460,8 @@ static bool any_focused(const TextField* fields, int32_t count) {
 }
 
 static ColorBinding object_color_binding(const SceneObject* object, bool is_template) {
-    if (is_template) return ColorBinding{COLOR_BIND_TEMPLATE, object->kind, 0};
-    return ColorBinding{COLOR_BIND_OBJECT, object->kind, object->id};
+    if (is_template) return ColorBinding{COLOR_BIND_TEMPLATE, object->kind, 0, 0};
+    return ColorBinding{COLOR_BIND_OBJECT, object->kind, object->id, 0};
 }
 
 static void row_focus_drop(Property* p) {
@@ -569,15 +585,36 @@ static void copy_into_template(const SceneObject* object) {
     }
 }
 
+// A column that missed a frame (its panel minimised) starts it with no
+// field holding the keyboard: what it edits may have changed meanwhile.
+static void column_frame_begin(PropertyColumn* column) {
+    int64_t frame = editor_frame_count();
+    if (column->drawn_frame != frame - 1) {
+        for (int32_t g = 0; g < column->group_count; g++) property_group_release(&column->groups[g]);
+    }
+    column->drawn_frame = frame;
+}
+
+// Groups left out this frame (another kind's, or all of them when nothing
+// is edited) give up the keyboard, so a field typed into for one object
+// cannot write into the next one when its group comes back.
+static void release_unshown(PropertyColumn* column, const bool* shown) {
+    for (int32_t g = 0; g < column->group_count; g++) {
+        if (!shown[g]) property_group_release(&column->groups[g]);
+    }
+}
+
 void object_property_panel(PropertyColumn* column, Vec4 rect) {
+    column_frame_begin(column);
     float cursor = column_scroll(column, rect, !column->wheel_blocked);
     column->wheel_blocked = false;
-    editor.properties.position_fields_focused = false;
+    bool shown[OBJECT_GROUP_COUNT] = {};
     SceneObject* object = edited_object_find();
     bool is_template = object && object == &editor.scene.placement_template;
     column_rebind(column, !object ? EDITED_NONE : is_template ? EDITED_TEMPLATE : object->id);
     if (!object || column->group_count != OBJECT_GROUP_COUNT) {
         column->content_height = 0;
+        release_unshown(column, shown);
         return;
     }
     bool placing = editor.scene.placement_mode && is_template;
@@ -590,10 +627,12 @@ void object_property_panel(PropertyColumn* column, Vec4 rect) {
     bind(transform, 1, &object->transform.rotation);
     bind(transform, 2, &object->transform.scale);
     property_group_update(transform, label_width, at, rect.z, &cursor);
-    editor.properties.position_fields_focused =
-        transform->properties.count > 0 && any_focused(transform->properties.data[0].components, 3);
-    // The selection's carry rule reads its own copy of the flag.
-    editor.selection.position_fields_focused = editor.properties.position_fields_focused;
+    shown[OBJECT_GROUP_TRANSFORM] = true;
+    // Several object panels may be open: any of them holding a position
+    // field counts.
+    if (transform->properties.count > 0 && any_focused(transform->properties.data[0].components, 3)) {
+        editor.properties.position_focus_seen = true;
+    }
     if (transform->changed && placing) editor.tools.placement_cursor = object->transform;
     bool modified = transform->modified;
     bool wants_wheel = transform->wants_wheel;
@@ -601,6 +640,7 @@ void object_property_panel(PropertyColumn* column, Vec4 rect) {
     PropertyGroup* kind_group = bind_kind_group(column, object, is_template);
     if (kind_group) {
         property_group_update(kind_group, label_width, at, rect.z, &cursor);
+        shown[kind_group - column->groups] = true;
         resolve_names(kind_group, object);
         if (kind_group->changed && placing) copy_into_template(object);
         modified |= kind_group->modified;
@@ -610,6 +650,7 @@ void object_property_panel(PropertyColumn* column, Vec4 rect) {
     PropertyGroup* data = &column->groups[OBJECT_GROUP_DATA];
     bind(data, 0, &object->data);
     property_group_update(data, label_width, at, rect.z, &cursor);
+    shown[OBJECT_GROUP_DATA] = true;
     if (data->changed && placing && object->kind == OBJECT_DATA) editor.scene.templates.data = object->data;
     modified |= data->modified;
     wants_wheel |= data->wants_wheel;
@@ -617,11 +658,13 @@ void object_property_panel(PropertyColumn* column, Vec4 rect) {
     if (modified && !is_template) editor.scene.scene_modified = true;
     column->wheel_blocked = wants_wheel;
     column_measure(column, rect, start, cursor);
+    release_unshown(column, shown);
     // Targets are found again next frame; none outlives this one.
     unbind_all(column);
 }
 
 void settings_property_panel(PropertyColumn* column, Vec4 rect) {
+    column_frame_begin(column);
     float cursor = column_scroll(column, rect, true);
     float start = cursor;
     bool modified = false;
@@ -639,6 +682,7 @@ void settings_property_panel(PropertyColumn* column, Vec4 rect) {
 
 Vec4* color_binding_resolve(ColorBinding binding) {
     SceneState& scene = editor.scene;
+    if (binding.scene != scene.replace_count) return nullptr;
     switch (binding.kind) {
         case COLOR_BIND_BACKGROUND: return &scene.settings.background;
         case COLOR_BIND_OBJECT:
@@ -657,7 +701,21 @@ Vec4* color_binding_resolve(ColorBinding binding) {
     }
 }
 
+static bool same_color(ColorBinding a, ColorBinding b) {
+    return a.kind == b.kind && a.field == b.field && a.id == b.id && a.scene == b.scene;
+}
+
 int64_t color_picker_open(Vec4 color, ColorBinding binding) {
+    binding.scene = editor.scene.replace_count;
+    // Every open picker writes its color every frame: an older one on the
+    // same color would go on writing its own and, once the new one closes,
+    // undo the pick. The new one takes over, the old ones close unwritten.
+    Array<Panel>& panels = editor.panels.list;
+    for (int64_t i = 0; i < panels.count; i++) {
+        if (panels.data[i].kind != PANEL_COLOR_PICKER) continue;
+        ColorPicker* other = panel_content<ColorPicker>(&panels.data[i]);
+        if (same_color(other->target, binding)) other->done = 1;
+    }
     float w = (float)editor.window_width, h = (float)editor.window_height;
     Panel panel = panel_make(PANEL_COLOR_PICKER, S("color"), Vec2{w / 2 - 240, h / 2 - 240}, Vec2{480, 480});
     panel_init(&panel);
@@ -666,6 +724,9 @@ int64_t color_picker_open(Vec4 color, ColorBinding binding) {
 }
 
 void color_picker_panel(ColorPicker* picker, Vec4 rect) {
+    // Closing (replaced by a newer picker on the same color): the panel goes
+    // at the start of the next frame and writes nothing more.
+    if (picker->done) return;
     Vec4* target = color_binding_resolve(picker->target);
     if (!target) {
         // What it edited is gone: close, and write nowhere.
@@ -674,9 +735,9 @@ void color_picker_panel(ColorPicker* picker, Vec4 rect) {
     }
     Vec4 before = *target;
     Vec4 color = color_picker_update(picker, target, Vec2{rect.x, rect.y}, Vec2{rect.z, rect.w});
-    if (picker->target.kind == COLOR_BIND_TEMPLATE && editor.scene.placement_mode) {
-        copy_into_template(&editor.scene.placement_template);
-    }
+    // Also with placement mode left meanwhile: the preview is set from the
+    // kind's template again when it comes back, and the pick must survive.
+    if (picker->target.kind == COLOR_BIND_TEMPLATE) copy_into_template(&editor.scene.placement_template);
     bool differs = std::memcmp(&before, &color, sizeof color) != 0;
     if (differs && picker->target.kind != COLOR_BIND_TEMPLATE) editor.scene.scene_modified = true;
 }
@@ -716,6 +777,11 @@ static int64_t single_selected_object() {
 
 void edited_object_update() {
     PropertyPanelState& state = editor.properties;
+    // Gathered from every panel drawn last frame, so a closed panel leaves
+    // no flag behind. The selection's carry rule reads its own copy.
+    state.position_fields_focused = state.position_focus_seen;
+    state.position_focus_seen = false;
+    editor.selection.position_fields_focused = state.position_fields_focused;
     // While a field has the keyboard the choice stays, so typing goes on
     // into the object it started in.
     if (editor.viewport_keys) {

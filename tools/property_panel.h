@@ -42,6 +42,10 @@ enum : uint8_t {
     COLOR_BIND_TEMPLATE = 2,     // field: the placement template's kind
     COLOR_BIND_BACKGROUND = 3,   // the scene settings' background
 };
+// ColorBinding::scene is the scene's replace_count when the picker opened:
+// after an open, a new scene, an undo or a redo an id may name another
+// object (or the same one in a state the picker must not write over), so a
+// picker of an earlier scene resolves to nothing and closes.
 
 struct Property {
     uint8_t type;                 // PropertyType
@@ -82,6 +86,11 @@ void property_group_sync(PropertyGroup* group);
 // below the space used.
 void property_group_update(PropertyGroup* group, float label_width, Vec2 position, float width, float* cursor_y);
 
+// Every field of the group gives up the keyboard and a check box click not
+// yet taken is dropped: for rows that are not drawn, which would otherwise
+// go on writing their old text into whatever they are bound to next.
+void property_group_release(PropertyGroup* group);
+
 // False for a type outside the table: a debug build stops on it; a release
 // build prints one line (once per run) and the row is left out.
 bool property_type_check(uint8_t type);
@@ -107,6 +116,7 @@ struct PropertyColumn {
     int64_t point_object_id;      // the path's object id, EDITED_TEMPLATE, or EDITED_NONE
     int64_t point_index;
     int64_t point_count;          // the path's points then: an insert or removal shifts them
+    int64_t drawn_frame;          // editor frame that last drew the column
 };
 
 // Content of the properties (kind 1) and global properties (kind 2) panels.
@@ -143,6 +153,7 @@ Vec4* color_binding_resolve(ColorBinding binding);
 struct PropertyPanelState {
     int64_t edited_id;               // EDITED_NONE, EDITED_TEMPLATE or an object id
     bool position_fields_focused;    // a "position" field of a "transform" group has the keyboard
+    bool position_focus_seen;        // ... gathered over this frame's panels, taken at the next
 };
 constexpr int64_t EDITED_NONE = -1;
 constexpr int64_t EDITED_TEMPLATE = -2;

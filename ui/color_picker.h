@@ -17,6 +17,7 @@ struct ColorBinding {
     uint8_t kind;            // host's code; 0 binds nothing
     uint8_t field;           // host's code: which color of the bound thing
     int64_t id;              // host's code: which thing
+    int64_t scene;           // host's code: which state of the whole that holds it
 };
 
 // Panel content of the color picker: the first byte is the close request.

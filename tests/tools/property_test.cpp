@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/editor.h"
 #include "core/format.h"
+#include "scene/scene.h"
 #include "support/pool_fixture.h"
 #include "tools/property_panel.h"
 #include "support/property_text.h"
@@ -117,25 +119,73 @@ TEST_F(PropertySync, CheckBoxClickIsTakenOnceInTheNextFrame) {
     EXPECT_FALSE(p->shown_value);
 }
 
-TEST_F(PropertySync, NamesAndTextsCopyTheFieldOnlyWhenItDiffers) {
+TEST_F(PropertySync, NamesAndTextsGoToTheSceneArenaOnlyWhenTheyDiffer) {
+    editor.scene.pool = POOL_SCENE_A;
     Property* p = property_add(&group, PROPERTY_NAME, S("texture"));
-    String name = string_copy(S("checker"));
+    String name = S("checker");
+    ASSERT_TRUE(scene_string_copy(&name, POOL_SCENE_A));
     p->target = &name;
     property_group_sync(&group);
     EXPECT_EQ(text_of(p->field), "checker");
     p->field.focused = true;
     const uint8_t* before = name.data;
-    int64_t used = pool_mark(POOL_PERSISTENT).used;
+    int64_t arena = pool_mark(POOL_SCENE_A).used;
     property_group_sync(&group);
     EXPECT_EQ(name.data, before);
-    EXPECT_EQ(pool_mark(POOL_PERSISTENT).used, used);
+    EXPECT_EQ(pool_mark(POOL_SCENE_A).used, arena);
     EXPECT_TRUE(p->changed);
     EXPECT_FALSE(group.modified);
-    type_into(&p->field, "bricks");
+
+    // A shorter text is written over the old bytes; a longer one takes new
+    // bytes of the arena, never of the persistent pool.
+    type_into(&p->field, "wood");
+    int64_t persistent = pool_mark(POOL_PERSISTENT).used;
     property_group_sync(&group);
-    EXPECT_TRUE(string_equal(name, S("bricks")));
-    EXPECT_NE(name.data, text_field_text(&p->field).data);
+    EXPECT_TRUE(string_equal(name, S("wood")));
+    EXPECT_EQ(name.data, before);
+    EXPECT_EQ(pool_mark(POOL_PERSISTENT).used, persistent);
     EXPECT_TRUE(group.modified);
+    // The field's own text grows in the persistent pool; the name does not.
+    type_into(&p->field, "bricks and more");
+    persistent = pool_mark(POOL_PERSISTENT).used;
+    property_group_sync(&group);
+    EXPECT_TRUE(string_equal(name, S("bricks and more")));
+    EXPECT_NE(name.data, text_field_text(&p->field).data);
+    const Pool* scene_arena = pool_get(POOL_SCENE_A);
+    EXPECT_TRUE(name.data >= scene_arena->base && name.data + name.length <= scene_arena->base + scene_arena->used);
+    EXPECT_EQ(pool_mark(POOL_PERSISTENT).used, persistent);
+}
+
+TEST_F(PropertySync, RowsThatAreNotDrawnGiveUpTheKeyboardAndPendingClicks) {
+    property_add(&group, PROPERTY_VEC3, S("position"));
+    property_add(&group, PROPERTY_BOOL, S("billboard"));
+    property_add(&group, PROPERTY_NAME, S("texture"));
+    Property* v = &group.properties.data[0];
+    Property* b = &group.properties.data[1];
+    Property* n = &group.properties.data[2];
+    Vec3 position{1, 2, 3};
+    bool billboard = false;
+    v->target = &position;
+    b->target = &billboard;
+    type_into(&v->components[0], "5");
+    type_into(&n->field, "typed");
+    b->check.clicked = 1;
+    b->shown_value = true;
+    property_group_release(&group);
+    EXPECT_FALSE(v->components[0].focused || n->field.focused);
+    property_group_sync(&group);
+    EXPECT_EQ(position.x, 1);
+    EXPECT_FALSE(billboard);
+    EXPECT_EQ(text_of(v->components[0]), number_text(1));
+
+    // A collapsed group keeps showing its values but none of its fields
+    // writes, whatever they held when it collapsed.
+    type_into(&v->components[1], "9");
+    group.collapsed = true;
+    property_group_sync(&group);
+    EXPECT_EQ(position.y, 2);
+    EXPECT_FALSE(group.changed);
+    EXPECT_EQ(text_of(v->components[1]), number_text(2));
 }
 
 TEST_F(PropertySync, RowsWithoutTargetsNeitherReadNorWrite) {
