@@ -71,10 +71,12 @@ void history_release() {
     std::free(h.steps);
     std::free(h.current);
     std::free(h.spare);
-    int64_t budget = h.budget, generation = h.generation;
+    HistoryState kept = h;
     h = HistoryState{};
-    h.budget = budget;
-    h.generation = generation;
+    h.budget = kept.budget;
+    h.generation = kept.generation;
+    h.undone = kept.undone;
+    h.redone = kept.redone;
 }
 
 void history_clear() {
@@ -228,6 +230,7 @@ bool history_undo() {
     history_check();
     if (h.position == 0 || !history_apply(h.position - 1, true)) return false;
     h.position--;
+    h.undone++;
     return true;
 }
 
@@ -236,6 +239,7 @@ bool history_redo() {
     history_check();
     if (h.position >= h.count || !history_apply(h.position, false)) return false;
     h.position++;
+    h.redone++;
     return true;
 }
 

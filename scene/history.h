@@ -37,6 +37,7 @@ struct HistoryState {
     bool settle_next;            // compare once more next frame: widgets hand values over a frame late
     const void* focus_last_frame;   // the field that had the keyboard last frame (compared only)
     int64_t generation;          // how many times the history was cleared
+    int64_t undone, redone;      // steps taken back and forward so far
     bool busy_last_frame;
     bool key_held_last_frame;
     bool modified_last_frame;
