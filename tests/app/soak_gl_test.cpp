@@ -177,8 +177,17 @@ protected:
             case 4:
                 // One row alone selected: what the property panel, the path
                 // tool and the gizmo act on.
+                // Half the time a path's row, so the path tool has a path to add to.
                 for (int64_t i = 0; i < scene.rows.count; i++) scene.rows.data[i].selected = false;
-                if (scene.rows.count) scene.rows.data[pick(scene.rows.count)].selected = true;
+                if (scene.rows.count) {
+                    int64_t row = pick(scene.rows.count);
+                    for (int64_t tries = 0; pick(2) && tries < scene.rows.count; tries++) {
+                        const SceneObject* object = scene_find_object(scene.rows.data[row].object_id);
+                        if (object && object->kind == OBJECT_PATH) break;
+                        row = (row + 1) % scene.rows.count;
+                    }
+                    scene.rows.data[row].selected = true;
+                }
                 break;
             case 0: scene_create_object((ObjectKind)pick(OBJECT_KIND_COUNT), transform_default()); break;
             case 1:
@@ -226,19 +235,23 @@ protected:
             case PANEL_GLOBAL_PROPERTIES: {
                 PropertyColumn* column = panel_content<PropertyPanelContent>(panel)->column;
                 if (!column || pick(4) == 0) break;
-                std::vector<Vec4> widgets;
+                // Check boxes and swatches in a list of their own: one rect
+                // each among many fields, they would seldom come up.
+                std::vector<Vec4> widgets, boxes;
                 for (int32_t g = 0; g < column->group_count; g++) {
                     const Array<Property>& rows = column->groups[g].properties;
                     for (int64_t i = 0; i < rows.count; i++) {
                         const Property& p = rows.data[i];
                         if (p.hidden) continue;
-                        if (p.rect.z > 0) widgets.push_back(p.rect);
+                        bool box = p.type == PROPERTY_BOOL || p.type == PROPERTY_COLOR;
+                        if (p.rect.z > 0) (box ? boxes : widgets).push_back(p.rect);
                         if (p.field.rect.z > 0) widgets.push_back(p.field.rect);
                         for (const TextField& c : p.components) {
                             if (c.rect.z > 0) widgets.push_back(c.rect);
                         }
                     }
                 }
+                if (!boxes.empty() && (widgets.empty() || pick(3) == 0)) widgets = boxes;
                 if (!widgets.empty()) rect = widgets[(size_t)pick((int64_t)widgets.size())];
             } break;
             case PANEL_COLOR_PICKER: {
