@@ -315,7 +315,7 @@ protected:
                 // A toolbar button: laid out as the toolbar does, in groups
                 // with a gap after each (the gizmo and kind groups only
                 // while they show).
-                int32_t groups[5] = {4, 3, editor.tools.gizmo_shown ? 4 : 0, editor.scene.placement_mode ? 5 : 0, 3};
+                int32_t groups[5] = {4, 3, editor.selection.gizmo.shown ? 4 : 0, editor.scene.placement_mode ? 5 : 0, 3};
                 std::vector<float> lefts;
                 float cursor = 0, size = 2 * editor.theme.scale;
                 for (int32_t g = 0; g < 5; g++) {
