@@ -208,6 +208,7 @@ bool editor_step() {
     input_enable_push(mouse_in_viewport() ? 1 : 0);
     editor.viewport_keys = editor.text_focus == 0;
     editor.text_focus = 0;
+    editor.text_focus_field = nullptr;
     int32_t mouse_x = 0, mouse_y = 0;
     input_mouse_position(&mouse_x, &mouse_y);
     editor.mouse_x = (float)mouse_x;

@@ -50,6 +50,7 @@ struct Editor {
     int64_t sleep_amount;           // milliseconds after each present
     bool viewport_keys;             // viewport shortcuts live this frame
     int64_t text_focus;             // a text field claimed the keyboard last frame
+    const void* text_focus_field;   // the last field that claimed it (compared, never read through)
     float mouse_x, mouse_y;         // window pixels, y from the bottom
     Array<uint8_t> input_enable_stack;  // top: the pointer may act on this area
     bool show_stats;

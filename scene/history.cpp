@@ -71,14 +71,18 @@ void history_release() {
     std::free(h.steps);
     std::free(h.current);
     std::free(h.spare);
-    int64_t budget = h.budget;
+    HistoryState kept = h;
     h = HistoryState{};
-    h.budget = budget;
+    h.budget = kept.budget;
+    h.generation = kept.generation;
+    h.undone = kept.undone;
+    h.redone = kept.redone;
 }
 
 void history_clear() {
     history_release();
     HistoryState& h = state();
+    h.generation++;
     if (h.budget == 0) h.budget = HISTORY_DEFAULT_BUDGET;
     PoolMark frame_mark = pool_mark(POOL_FRAME);
     PoolMark scratch_mark = pool_mark(POOL_SCRATCH);
@@ -220,18 +224,22 @@ static bool history_apply(int64_t index, bool backward) {
 
 bool history_undo() {
     HistoryState& h = state();
-    // A change not yet recorded is the step undo takes back first.
-    if (h.check_pending) history_check();
+    // A change not yet recorded is the step undo takes back first: a check
+    // box's value, for one, reaches the scene a frame after its click, in
+    // the frame the key may already come in.
+    history_check();
     if (h.position == 0 || !history_apply(h.position - 1, true)) return false;
     h.position--;
+    h.undone++;
     return true;
 }
 
 bool history_redo() {
     HistoryState& h = state();
-    if (h.check_pending) history_check();
+    history_check();
     if (h.position >= h.count || !history_apply(h.position, false)) return false;
     h.position++;
+    h.redone++;
     return true;
 }
 
@@ -254,22 +262,38 @@ void history_keys() {
 void history_frame() {
     HistoryState& h = state();
     bool key_held = input_key_is_held(KEY_ANY);
-    bool edge = h.check_pending || h.busy_last_frame || input_key_is_pressed(KEY_ANY) ||
-                input_key_is_typed(KEY_ANY) || (h.key_held_last_frame && !key_held) || input_mouse_wheel() != 0 ||
+    bool edge = h.busy_last_frame || input_key_is_pressed(KEY_ANY) || input_key_is_typed(KEY_ANY) ||
+                (h.key_held_last_frame && !key_held) || input_mouse_wheel() != 0 ||
                 input_text_typed().length > 0 || (editor.scene.scene_modified && !h.modified_last_frame);
     for (int32_t button = MOUSE_PRIMARY; button <= MOUSE_SECONDARY; button++) {
         edge = edge || input_mouse_is_pressed(button) || input_mouse_is_released(button);
     }
     h.key_held_last_frame = key_held;
     h.modified_last_frame = editor.scene.scene_modified;
+    // Widgets hand their value to the scene at the start of the frame after
+    // their input (a check box click, the last character typed), so the
+    // frame after an edge is compared as well.
+    bool settle = h.settle_next;
+    h.settle_next = false;
+    // A field that lets go of the keyboard ends its edit, even when the press
+    // that took the keyboard away goes on as a drag or into another field.
+    const void* focus = editor.text_focus_field;
+    bool field_let_go = h.focus_last_frame != nullptr && focus != h.focus_last_frame;
+    h.focus_last_frame = focus;
     // A drag or a field being typed in is one step once it lets go.
     bool busy = mouse_held() || editor.text_focus != 0;
     h.busy_last_frame = busy;
     if (busy) {
-        h.check_pending = h.check_pending || edge;
+        if (field_let_go) {
+            history_check();
+            h.check_pending = true;
+            return;
+        }
+        h.check_pending = h.check_pending || edge || settle;
         return;
     }
-    if (!edge) return;
+    if (!edge && !settle && !h.check_pending) return;
+    if (edge) h.settle_next = true;
     h.check_pending = false;
     history_check();
 }

@@ -34,6 +34,10 @@ struct HistoryState {
     int64_t capacity;
     int64_t position;            // steps below it are done, the rest can be redone
     bool check_pending;          // something may have changed while a button or field was busy
+    bool settle_next;            // compare once more next frame: widgets hand values over a frame late
+    const void* focus_last_frame;   // the field that had the keyboard last frame (compared only)
+    int64_t generation;          // how many times the history was cleared
+    int64_t undone, redone;      // steps taken back and forward so far
     bool busy_last_frame;
     bool key_held_last_frame;
     bool modified_last_frame;

@@ -299,8 +299,11 @@ void placement_update() {
         scene.placement_template.transform = tools.placement_cursor;
     }
 
-    if (input_key_is_held(key_letter('Z'))) scene.settings.plane_height += PLANE_SPEED * editor.timestep;
-    if (input_key_is_held(key_letter('X'))) scene.settings.plane_height -= PLANE_SPEED * editor.timestep;
+    // With Control, Z is undo (and X left to shortcuts): the plane stays.
+    if (!input_key_is_held(KEY_CONTROL)) {
+        if (input_key_is_held(key_letter('Z'))) scene.settings.plane_height += PLANE_SPEED * editor.timestep;
+        if (input_key_is_held(key_letter('X'))) scene.settings.plane_height -= PLANE_SPEED * editor.timestep;
+    }
     cursor_update();
 
     bool add = (input_mouse_is_pressed(MOUSE_PRIMARY) && over_viewport()) || input_key_is_pressed(KEY_SPACE);

@@ -820,7 +820,10 @@ void text_field_update(TextField* field, Vec4 rect) {
     PointerInput pointer = pointer_input_read();
     bool hovered = pointer.enabled && rect_contains(rect, pointer.x, pointer.y);
     if (pointer.pressed) field->focused = hovered;
-    if (field->focused) editor.text_focus++;
+    if (field->focused) {
+        editor.text_focus++;
+        editor.text_focus_field = field;
+    }
 
     if (!field->single_line && hovered) {
         int32_t wheel = input_mouse_wheel();
