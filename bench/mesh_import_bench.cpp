@@ -6,9 +6,10 @@
 // with positions only), then the sheet at growing sizes to show the time
 // grows linearly. Also the resident-memory peak of one import against the
 // file size.
-//   mesh_import_bench [rounds=5] [--one-thread|--two-threads] [--benchmark_filter=...]
+//   mesh_import_bench [rounds=5] [--one-thread|--two-threads] [--head-share=N] [--benchmark_filter=...]
 //   (by default a large file is read by two threads when a processor is
-//   spare; the switches fix one way; the filter runs the per-size Google
+//   spare; the switches fix one way, or the head's share of 256; the filter
+//   runs the per-size Google
 //   Benchmark cases instead)
 #include <benchmark/benchmark.h>
 
@@ -247,6 +248,7 @@ int main(int argc, char** argv) {
         if (std::strncmp(argv[i], "--benchmark", 11) == 0) google = true;
         else if (std::strcmp(argv[i], "--one-thread") == 0) mesh_splitting.minimum_bytes = INT64_MAX;
         else if (std::strcmp(argv[i], "--two-threads") == 0) mesh_splitting.even_when_busy = true;
+        else if (std::strncmp(argv[i], "--head-share=", 13) == 0) mesh_splitting.head_share = std::atoi(argv[i] + 13);
         else if (std::atoi(argv[i]) > 0) rounds = std::atoi(argv[i]);
     }
     if (google) {
