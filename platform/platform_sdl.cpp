@@ -290,6 +290,13 @@ bool display_open(int32_t width, int32_t height, const String* title, uint8_t mo
     platform.has_anisotropy = epoxy_gl_version() >= 46 ||
                               epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
                               epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic");
+    // Mesa's software rasterisers sample anisotropically in a loop whose
+    // length follows the texture-coordinate derivatives; a greatly magnified
+    // view (the closest 2D zoom) drives it to about a minute per frame for a
+    // few overlapping objects. There the textures are filtered without it.
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    if (renderer && (SDL_strstr(renderer, "llvmpipe") || SDL_strstr(renderer, "softpipe")))
+        platform.has_anisotropy = false;
     platform.max_anisotropy = 1.0f;
     if (platform.has_anisotropy) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY, &platform.max_anisotropy);
     // Uploads and read-backs are tightly packed rows, whatever their width.

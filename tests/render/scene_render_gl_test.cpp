@@ -520,3 +520,25 @@ TEST_F(SceneRenderGlTest, FacesWithoutAMaterialAreDrawnWhiteAndPicked) {
 }
 
 }  // namespace
+
+// The closest 2D zoom magnifies a selected quad's highlight and gizmo far
+// past their textures' size; on the software renderer anisotropic sampling
+// then took about a minute per frame (a frozen editor). The frames must come
+// back, and show the quad.
+TEST_F(SceneRenderGlTest, ASelectedQuadAtTheClosest2DZoomStillDraws) {
+    int64_t row = add(quad(at(0, 0, 0), Vec4{1, 0, 0, 1}));
+    editor.scene.rows.data[row].selected = true;
+    editor.scene.settings.view_2d = true;
+    // On the gizmo's centre, turned so that texture coordinates change
+    // along both screen axes.
+    editor.camera.position = Vec3{0.002f, 0.001f, -3.83f};
+    editor.camera.yaw = 274.5f;
+    harness_mouse_move(5, 5);
+    frame();
+    frame();
+    EXPECT_FLOAT_EQ(editor.camera.zoom, 0.008f);
+    // The quad, highlighted, fills the quarter of the view away from the
+    // gizmo's axes and planes.
+    Rgba quarter = scene_pixel(Vec2{editor.window_width * 0.8f, editor.window_height * 0.2f});
+    EXPECT_GT(quarter.r, quarter.g + 0.2f);
+}
