@@ -46,6 +46,7 @@ struct InputState {
     int32_t mouse_dx, mouse_dy;       // motion summed over the last poll
     int32_t wheel;                    // wheel steps summed over the last poll
     bool num_lock;                    // lock state carried by the latest key event
+    uint16_t press_modifiers;         // Control, Shift, Alt as they were at the presses of the last poll
     uint8_t text[TEXT_CAPACITY];      // UTF-8 typed during the last poll
     int64_t text_length;
 };
@@ -397,7 +398,10 @@ static void key_event(const SDL_KeyboardEvent& event) {
         if (input.scancode_down[scancode]) return;
         input.scancode_down[scancode] = 1;
         input.keys_down[KEY_ANY]++;
-        if (!event.repeat) input.key_pressed[KEY_ANY] = true;
+        if (!event.repeat) {
+            input.key_pressed[KEY_ANY] = true;
+            input.press_modifiers |= (uint16_t)(event.keysym.mod & (KMOD_CTRL | KMOD_SHIFT | KMOD_ALT));
+        }
         if (key && input.keys_down[key]++ == 0 && !event.repeat) input.key_pressed[key] = true;
     } else {
         if (!input.scancode_down[scancode]) return;
@@ -437,6 +441,7 @@ void input_poll() {
     std::memset(input.mouse_released, 0, sizeof input.mouse_released);
     input.mouse_dx = input.mouse_dy = input.wheel = 0;
     input.text_length = 0;
+    input.press_modifiers = 0;
     if (!SDL_WasInit(SDL_INIT_EVENTS)) return;
 
     bool close_seen = false;
@@ -471,7 +476,16 @@ static bool key_valid(int32_t key) { return key >= 0 && key < KEY_COUNT; }
 static bool button_valid(int32_t button) { return button > 0 && button < MOUSE_CODE_COUNT; }
 
 bool input_key_is_pressed(int32_t key) { return key_valid(key) && platform.input.key_pressed[key]; }
-bool input_key_is_held(int32_t key) { return key_valid(key) && platform.input.keys_down[key] > 0; }
+// A modifier also counts as held in a frame where a key went down with it,
+// so a chord whose keys all go down and up between two frames (a slow frame,
+// a remote session, a macro tool) still reaches its shortcut.
+bool input_key_is_held(int32_t key) {
+    if (!key_valid(key)) return false;
+    if (platform.input.keys_down[key] > 0) return true;
+    uint16_t with = platform.input.press_modifiers;
+    return (key == KEY_CONTROL && (with & KMOD_CTRL)) || (key == KEY_SHIFT && (with & KMOD_SHIFT)) ||
+           (key == KEY_ALT && (with & KMOD_ALT));
+}
 bool input_key_is_typed(int32_t key) { return key_valid(key) && platform.input.key_typed[key]; }
 bool input_mouse_is_pressed(int32_t button) { return button_valid(button) && platform.input.mouse_pressed[button]; }
 bool input_mouse_is_held(int32_t button) { return button_valid(button) && platform.input.mouse_down[button]; }

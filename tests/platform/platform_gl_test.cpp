@@ -123,6 +123,34 @@ TEST_F(PlatformWindowTest, EitherSideHoldsAModifierAndNumLockIsBitFive) {
     input_poll();
     EXPECT_FALSE(input_key_is_held(KEY_CONTROL));
 
+    // A chord whose keys all go down and up between two frames still has
+    // its modifier in that frame, and only in that frame.
+    int32_t z = key_letter('Z');
+    harness_key_down(KEY_CONTROL);
+    harness_key_down(KEY_SHIFT);
+    harness_key_down(z);
+    harness_key_up(z);
+    harness_key_up(KEY_SHIFT);
+    harness_key_up(KEY_CONTROL);
+    input_poll();
+    EXPECT_TRUE(input_key_is_pressed(z));
+    EXPECT_FALSE(input_key_is_held(z));
+    EXPECT_TRUE(input_key_is_held(KEY_CONTROL));
+    EXPECT_EQ(input_key_modifiers(), MODIFIER_CONTROL | MODIFIER_SHIFT);
+    input_poll();
+    EXPECT_FALSE(input_key_is_held(KEY_CONTROL));
+    // Control let go before the key went down: a plain key, though both
+    // happened between the same two frames.
+    harness_key_down(KEY_CONTROL);
+    input_poll();
+    harness_key_up(KEY_CONTROL);
+    harness_key_down(z);
+    harness_key_up(z);
+    input_poll();
+    EXPECT_TRUE(input_key_is_pressed(z));
+    EXPECT_FALSE(input_key_is_held(KEY_CONTROL));
+    EXPECT_EQ(input_key_modifiers(), 0u);
+
     harness_set_num_lock(true);
     harness_scancode_down(SDL_SCANCODE_RSHIFT, false);
     harness_key_down(KEY_ALT);
