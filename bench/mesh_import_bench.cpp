@@ -8,9 +8,8 @@
 // file size.
 //   mesh_import_bench [rounds=5] [--one-thread|--two-threads] [--head-share=N] [--benchmark_filter=...]
 //   (by default a large file is read by two threads when a processor is
-//   spare; the switches fix one way, or the head's share of 256; the filter
-//   runs the per-size Google
-//   Benchmark cases instead)
+//   spare; the switches fix one way, --head-share the first thread's share
+//   of 256; the filter runs the per-size Google Benchmark cases instead)
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
