@@ -294,9 +294,10 @@ static double read_float(Line* line, bool* present) {
 // exactly representable power of ten is one correctly rounded operation,
 // the very one scan_float performs for such a text. Anything else goes to
 // read_float.
+static constexpr double DECIMAL_POWERS[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                               1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 static inline double read_decimal(Line* line, bool* present) {
-    static const double powers[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     skip_blanks(line);
     const uint8_t* p = line->at;
     const uint8_t* end = line->end;
@@ -315,7 +316,7 @@ static inline double read_decimal(Line* line, bool* present) {
         return read_float(line, present);
     line->at = p;
     *present = true;
-    double value = (double)(int64_t)mantissa / powers[fraction];   // exact: at most 2^53
+    double value = (double)(int64_t)mantissa / DECIMAL_POWERS[fraction];   // exact: at most 2^53
     return negative ? -value : value;
 }
 
@@ -602,6 +603,90 @@ static constexpr uint32_t INDEX_NONE = UINT32_MAX;         // no texture coordin
 static constexpr uint32_t INDEX_INVALID = UINT32_MAX - 1;  // out of range
 static constexpr int64_t INDEX_LIMIT = UINT32_MAX - 2;     // no list is ever this long
 
+// ---------------------------------------------------------------------------
+// Plain lines. Nearly every line of a large file is "v x y z", "vt u v",
+// "vn ..." or "f a/b/c ..." with single spaces, short decimals and positive
+// indices. Those are read straight from the text, without finding the line
+// end first and without bounds checks; a line of any other form
+// (indentation, tabs, a comment, an exponent, a negative or zero index, a
+// trailing blank, extra values) is left to the general reading from its
+// start, so the result is the same either way. The text must end in a line
+// feed: no loop here reads past one, so no byte past the text is read.
+
+// A short decimal as read_decimal takes it, followed by a space (`last`
+// false) or the line end (true). Null when the field is not of that form;
+// else the first byte after the space or line feed.
+static inline const uint8_t* plain_decimal(const uint8_t* p, bool last, float* out) {
+    bool negative = *p == '-';
+    p += negative;
+    const uint8_t* start = p;
+    uint64_t mantissa = 0;
+    for (uint32_t digit; (digit = (uint32_t)*p - '0') <= 9; p++) mantissa = mantissa * 10 + digit;
+    int64_t whole = p - start, fraction = 0;
+    if (*p == '.') {
+        const uint8_t* point = ++p;
+        for (uint32_t digit; (digit = (uint32_t)*p - '0') <= 9; p++) mantissa = mantissa * 10 + digit;
+        fraction = p - point;
+    }
+    int64_t digits = whole + fraction;
+    if (digits == 0 || digits > 19 || fraction > 22 || mantissa > (1ull << 53)) return nullptr;
+    double value = (double)(int64_t)mantissa / DECIMAL_POWERS[fraction];
+    *out = (float)(negative ? -value : value);
+    if (!last) return *p == ' ' ? p + 1 : nullptr;
+    if (*p == '\n') return p + 1;
+    return *p == '\r' && p[1] == '\n' ? p + 2 : nullptr;
+}
+
+static constexpr int64_t PLAIN_CORNERS = 16;
+
+// One index field of a plain face: 1 to 9 digits, not 0. Gives the value
+// minus one (an index into the list).
+static inline const uint8_t* plain_index(const uint8_t* p, uint32_t* out) {
+    const uint8_t* start = p;
+    uint32_t value = 0;
+    for (uint32_t digit; (digit = (uint32_t)*p - '0') <= 9; p++) value = value * 10 + digit;
+    if (p == start || p - start > 9 || value == 0) return nullptr;
+    *out = value - 1;
+    return p;
+}
+
+// The corners of a plain face line from `p` (just past "f "), three words
+// each: position, texture coordinate and normal as list indices, INDEX_NONE
+// for a field the corner does not have. At most PLAIN_CORNERS corners.
+static inline const uint8_t* plain_corners(const uint8_t* p, uint32_t* words, int64_t* count) {
+    int64_t n = 0;
+    while (true) {
+        if (n == PLAIN_CORNERS) return nullptr;
+        uint32_t* corner = words + 3 * n++;
+        corner[1] = corner[2] = INDEX_NONE;
+        if (!(p = plain_index(p, &corner[0]))) return nullptr;
+        if (*p == '/') {
+            if (p[1] == '/') {
+                if (!(p = plain_index(p + 2, &corner[2]))) return nullptr;
+            } else {
+                if (!(p = plain_index(p + 1, &corner[1]))) return nullptr;
+                if (*p == '/' && !(p = plain_index(p + 1, &corner[2]))) return nullptr;
+            }
+        }
+        if (*p == ' ') {
+            p++;
+            continue;
+        }
+        *count = n;
+        if (*p == '\n') return p + 1;
+        return *p == '\r' && p[1] == '\n' ? p + 2 : nullptr;
+    }
+}
+
+// Where plain reading of `text` must stop: just past its last line feed.
+bool mesh_plain_reading = true;
+
+static inline const uint8_t* plain_end(String text) {
+    if (!mesh_plain_reading) return text.data;
+    const void* feed = text.length > 0 ? memrchr(text.data, '\n', (size_t)text.length) : nullptr;
+    return feed ? static_cast<const uint8_t*>(feed) + 1 : text.data;
+}
+
 // An index is valid when it is below the final length of its list. The
 // first pass does not know the final lengths, so it takes every index below
 // INDEX_LIMIT and remembers the highest; only a file whose highest index
@@ -858,9 +943,13 @@ static inline uint32_t vertex_for(BuildState* s, const CornerKey& key) {
 
 // Heads reach every position read so far and a little past it (forward
 // references); an absurd index stays out, so it cannot claim memory.
+static constexpr int64_t HEADS_STEP = 16384;
 static bool heads_extend(BuildState* s, int64_t position) {
     if (position < s->head_count || position >= s->position_count + ((int64_t)1 << 20)) return true;
+    // Reaching a stretch ahead at a time keeps the per-face cost to a compare.
     int64_t count = position + 1;
+    int64_t reach = s->position_count + ((int64_t)1 << 20);
+    if (count < s->head_count + HEADS_STEP) count = s->head_count + HEADS_STEP < reach ? s->head_count + HEADS_STEP : reach;
     if (!array_room(s, SPAN_HEADS, &s->heads, &s->head_capacity, count)) return false;
     std::memset(s->heads + s->head_count, 0xFF, (size_t)(count - s->head_count) * sizeof(uint32_t));
     s->head_count = count;
@@ -926,6 +1015,75 @@ static void read_face(BuildState* s, Line line) {
         return;
     }
     emit_face(s, count);
+}
+
+// A plain face's corners as read_corner would take them; false when an
+// index is past its list (the general reading then decides what to drop).
+static inline bool plain_face(BuildState* s, const uint32_t* words, int64_t count) {
+    const IndexLimits& limits = s->limits;
+    uint32_t highest_position = 0, highest_uv = 0, highest_normal = 0;
+    bool uv_used = false, normal_used = false;
+    for (int64_t i = 0; i < count; i++) {
+        const uint32_t* corner = words + 3 * i;
+        if (corner[0] >= limits.positions) return false;
+        highest_position = corner[0] > highest_position ? corner[0] : highest_position;
+        if (corner[1] != INDEX_NONE) {
+            if (corner[1] >= limits.uvs) return false;
+            highest_uv = corner[1] > highest_uv ? corner[1] : highest_uv;
+            uv_used = true;
+        }
+        if (corner[2] != INDEX_NONE) {
+            if (corner[2] >= limits.normals) return false;
+            highest_normal = corner[2] > highest_normal ? corner[2] : highest_normal;
+            normal_used = true;
+        }
+    }
+    if (count < 3) return false;
+    if (count > s->face_capacity && !array_room(s, SPAN_FACE, &s->face, &s->face_capacity, count)) return false;
+    for (int64_t i = 0; i < count; i++) {
+        const uint32_t* corner = words + 3 * i;
+        s->face[i] = CornerKey{corner[0], corner[2], corner[1], 0};
+    }
+    if (highest_position >= s->highest_position) s->highest_position = highest_position + 1;
+    if (uv_used && highest_uv >= s->highest_uv) s->highest_uv = highest_uv + 1;
+    if (normal_used && highest_normal >= s->highest_normal) s->highest_normal = highest_normal + 1;
+    emit_face(s, count);
+    return true;
+}
+
+// One plain line from `p` (see "Plain lines"); the byte after it, or null
+// when the line is for the general reading.
+static inline const uint8_t* plain_line(BuildState* s, const uint8_t* p, const uint8_t* end) {
+    const uint8_t* q;
+    if (p[0] == 'f') {
+        uint32_t words[3 * PLAIN_CORNERS];
+        int64_t count;
+        if (p[1] != ' ' || !(q = plain_corners(p + 2, words, &count)) || !plain_face(s, words, count)) return nullptr;
+        return q;
+    }
+    if (p[0] != 'v') return nullptr;
+    if (p[1] == ' ') {
+        Vec3 v;
+        if (!(q = plain_decimal(p + 2, false, &v.x)) || !(q = plain_decimal(q, false, &v.y)) ||
+            !(q = plain_decimal(q, true, &v.z)))
+            return nullptr;
+        if (s->position_count == s->position_capacity &&
+            !array_room(s, SPAN_POSITIONS, &s->positions, &s->position_capacity, s->position_count + 1))
+            return nullptr;
+        s->positions[s->position_count++] = v;
+        return q;
+    }
+    if ((p[1] != 't' && p[1] != 'n') || p[2] != ' ') return nullptr;
+    if (p[1] == 't') {
+        Vec2 v;
+        if (!(q = plain_decimal(p + 3, false, &v.x)) || !(q = plain_decimal(q, true, &v.y))) return nullptr;
+        if (s->uv_count == s->uv_capacity && !array_room(s, SPAN_UVS, &s->uvs, &s->uv_capacity, s->uv_count + 1))
+            return nullptr;
+        s->uvs[s->uv_count++] = v;
+        return q;
+    }
+    s->normal_count++;
+    return static_cast<const uint8_t*>(std::memchr(p + 3, '\n', (size_t)(end - p - 3))) + 1;
 }
 
 static void library_parse(BuildState* s, String text) {
@@ -1006,8 +1164,17 @@ static void name_object(BuildState* s, String name) {
 static void obj_read(BuildState* s, String text) {
     const uint8_t* cursor = text.data;
     const uint8_t* end = text.data + text.length;
+    const uint8_t* plain = plain_end(text);
     Line line;
-    while (!s->failed && !s->too_large && next_line(&cursor, end, &line)) {
+    while (!s->failed && !s->too_large) {
+        if (cursor < plain) {
+            const uint8_t* next = plain_line(s, cursor, plain);
+            if (next) {
+                cursor = next;
+                continue;
+            }
+        }
+        if (!next_line(&cursor, end, &line)) break;
         switch (classify(&line)) {
         case LINE_V: {
             if (s->position_count == s->position_capacity &&
@@ -1213,6 +1380,53 @@ static bool tail_face(TailState* t, Line line) {
     return true;
 }
 
+// One plain line of the tail (see "Plain lines"), as tail_read would take
+// it; null when it is for the general reading.
+static inline const uint8_t* tail_plain_line(TailState* t, const uint8_t* p, const uint8_t* end) {
+    const uint8_t* q;
+    if (p[0] == 'f') {
+        uint32_t words[3 * PLAIN_CORNERS];
+        int64_t count;
+        if (p[1] != ' ' || !(q = plain_corners(p + 2, words, &count)) || count < 3) return nullptr;
+        bool positions_only = true;
+        for (int64_t i = 0; i < count && positions_only; i++)
+            positions_only = words[3 * i + 1] == INDEX_NONE && words[3 * i + 2] == INDEX_NONE;
+        int64_t length = positions_only ? count : 3 * count;
+        if (!tail_room(t, SPAN_TAIL_STREAM, &t->stream, &t->stream_capacity, t->stream_count + 1 + length))
+            return nullptr;
+        uint32_t* out = t->stream + t->stream_count;
+        out[0] = TAIL_FACE | (positions_only ? TAIL_POSITIONS_ONLY : 0u) | (uint32_t)count;
+        if (positions_only) {
+            for (int64_t i = 0; i < count; i++) out[1 + i] = words[3 * i];
+        } else {
+            std::memcpy(out + 1, words, (size_t)length * sizeof(uint32_t));
+        }
+        t->stream_count += 1 + length;
+        return q;
+    }
+    if (p[0] != 'v') return nullptr;
+    if (p[1] == ' ') {
+        Vec3 v;
+        if (!(q = plain_decimal(p + 2, false, &v.x)) || !(q = plain_decimal(q, false, &v.y)) ||
+            !(q = plain_decimal(q, true, &v.z)))
+            return nullptr;
+        if (!tail_room(t, SPAN_TAIL_POSITIONS, &t->positions, &t->position_capacity, t->position_count + 1))
+            return nullptr;
+        t->positions[t->position_count++] = v;
+        return q;
+    }
+    if ((p[1] != 't' && p[1] != 'n') || p[2] != ' ') return nullptr;
+    if (p[1] == 't') {
+        Vec2 v;
+        if (!(q = plain_decimal(p + 3, false, &v.x)) || !(q = plain_decimal(q, true, &v.y))) return nullptr;
+        if (!tail_room(t, SPAN_TAIL_UVS, &t->uvs, &t->uv_capacity, t->uv_count + 1)) return nullptr;
+        t->uvs[t->uv_count++] = v;
+        return q;
+    }
+    t->normal_count++;
+    return static_cast<const uint8_t*>(std::memchr(p + 3, '\n', (size_t)(end - p - 3))) + 1;
+}
+
 static bool tail_named(TailState* t, LineKind kind, String name) {
     if (t->names_length + name.length > (int64_t)UINT32_MAX) return false;
     if (!tail_room(t, SPAN_TAIL_STREAM, &t->stream, &t->stream_capacity, t->stream_count + 3) ||
@@ -1233,9 +1447,17 @@ static bool tail_named(TailState* t, LineKind kind, String name) {
 static bool tail_read(TailState* t, String text, int64_t offset) {
     const uint8_t* cursor = text.data;
     const uint8_t* end = text.data + text.length;
+    const uint8_t* plain = plain_end(text);
     Line line;
     while (true) {
         const uint8_t* start = cursor;
+        if (cursor < plain) {
+            const uint8_t* next = tail_plain_line(t, cursor, plain);
+            if (next) {
+                cursor = next;
+                continue;
+            }
+        }
         if (!next_line(&cursor, end, &line)) return true;
         int64_t stream_before = t->stream_count;
         bool held = true;

@@ -83,6 +83,11 @@ struct MeshSplitting {
 };
 extern MeshSplitting mesh_splitting;
 
+// Lines of the common forms ("v x y z", "f a/b/c ...") are read by a short
+// path that falls back to the general reading for anything else. The tests
+// and the fuzz target switch it off to check that both give the same build.
+extern bool mesh_plain_reading;
+
 // Reads the OBJ file in blocks and builds it in the arena. Returns 0 when
 // done, 1 when the file cannot be opened, 2 when memory ran out (or the model
 // is past 32-bit vertex numbers: bytes_needed is then -1).

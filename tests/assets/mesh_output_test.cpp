@@ -419,6 +419,48 @@ TEST_F(MeshOutputTest, ATailThatStopsEarlyIsFinishedByTheFirstThread) {
     mesh_splitting = saved;
 }
 
+// Lines that are nearly of the plain forms read by the short path: each
+// must come out as the general reading makes it, on one thread and split.
+TEST_F(MeshOutputTest, PlainLinesReadAsTheGeneralReadingDoes) {
+    const char* lines_of[] = {
+        "v 1 2 3\r\n", "v 1 2\n", "v 1 2 3 0.5 0.25 1\n", "v -.5 1. +2\n", "v 12345678901234567890.5 1 1\n",
+        "v 0.12345678901234567890123 0 0\n", "v 9007199254740993 0 -0\n", "v 1 2 3 \n", "v\n", "v \n",
+        "v 1e3 2 3\n", "v 1 2 3#c\n", "v 1\t2 3\n", "v 1 2 3\r\r\n", "vt 0.5 0.25\n", "vt 0.5\n", "vt 1 2 3\n",
+        "vt 0.5 0.25\r\n", "vn 0 0 1\n", "vn\n", "vnx 1\n", "vt\n", "f 1 2 3\n", "f 1/1 2/2 3/3\r\n",
+        "f 1//1 2//1 3//1\n", "f 1/1/1 2/2/2 3/3/3 4/4/4\n", "f 0 1 2\n", "f 1 2 99999\n", "f 1 2 1234567890\n",
+        "f 1 2\n", "f 1/ 2/ 3/\n", "f 1/1/ 2 3\n", "f 1 2 3 \n", "f 1  2 3\n", "f -1 -2 -3\n", "f 1 2 3 # c\n",
+        "f 1/1/999 2/1/1 3/1/1\n", "f 1/999 2 3\n", "f 1/2/3/4 2 3\n", "f 3 2 1\r\n", "usemtl red\n", "f 1 2 3\n",
+        "f 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18\n", "f 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\n", "ff 1 2 3\n",
+        "f\n", "\n", "usemtl none\n", "f 4 5 6\n"};
+    std::string obj = "mtllib a.mtl\n";
+    for (int i = 0; i < 20; i++) obj += "v " + std::to_string(i) + " " + std::to_string(i % 3) + ".5 0\nvt 0.25 0.5\nvn 0 1 0\n";
+    for (int round = 0; round < 40; round++)
+        for (size_t i = 0; i < std::size(lines_of); i++) obj += lines_of[(i * 7 + (size_t)round * 3) % std::size(lines_of)];
+    obj += "f 1 2 3";   // no final line feed
+    std::string mtl = "newmtl red\nKd 1 0 0\n";
+    auto build = [&](MeshSplitting split, bool plain) {
+        mesh_splitting = split;
+        mesh_plain_reading = plain;
+        MeshBuild b;
+        ScratchArena arena;
+        testing::internal::CaptureStdout();
+        bool ok = mesh_build(&b, &arena, String{reinterpret_cast<const uint8_t*>(obj.data()), (int64_t)obj.size()},
+                             S("models/plain.obj"), false,
+                             String{reinterpret_cast<const uint8_t*>(mtl.data()), (int64_t)mtl.size()});
+        std::string console = testing::internal::GetCapturedStdout();
+        std::string line = (ok ? summary(b) : "failed") + " " + console;
+        scratch_release(&arena);
+        return line;
+    };
+    MeshSplitting saved = mesh_splitting;
+    std::string general = build(MeshSplitting{INT64_MAX, 96, false}, false);
+    EXPECT_NE(general.find("failed to find material none"), std::string::npos);
+    EXPECT_EQ(build(MeshSplitting{INT64_MAX, 96, false}, true), general);
+    for (int32_t share : {16, 100, 200}) EXPECT_EQ(build(MeshSplitting{0, share, true}, true), general) << share;
+    mesh_splitting = saved;
+    mesh_plain_reading = true;
+}
+
 // Files read in blocks on both threads: a line longer than a block where
 // the split falls (the second thread starts after it), a split inside the
 // last line (no second part at all), CR LF endings and no final line feed.
