@@ -897,10 +897,11 @@ static constexpr int64_t LOCAL_PROBE_LIMIT = 48;
 // values, else a new one. The caller has made room for one more key and
 // table entry, and has extended the heads over the corner's position where
 // that is allowed.
+static uint32_t vertex_in_table(BuildState* s, const CornerKey& key);
+
 static inline uint32_t vertex_for(BuildState* s, const CornerKey& key) {
     uint32_t position = key.position;
-    bool covered = position < s->head_count;
-    if (covered) {
+    if (position < s->head_count) {
         uint32_t head = s->heads[position];
         if (head != INDEX_NONE) {
             if (key_equal(s->keys[head], key)) return head;
@@ -911,6 +912,14 @@ static inline uint32_t vertex_for(BuildState* s, const CornerKey& key) {
             return vertex;
         }
     }
+    return vertex_in_table(s, key);
+}
+
+// The rest of vertex_for, out of line: the heads answer nearly every corner
+// of a real file, and the call would cost more than they do.
+static __attribute__((noinline)) uint32_t vertex_in_table(BuildState* s, const CornerKey& key) {
+    uint32_t position = key.position;
+    bool covered = position < s->head_count;
     uint64_t h = corner_hash(key);
     uint64_t tag = h & 0xFFFFFFFF00000000ull;
     uint64_t at = home_slot(s, key, h);
@@ -1636,7 +1645,7 @@ static void tail_hand_over(ScratchArena* arena, TailState* t) {
 
 // On a machine whose processors are all busy a second thread only adds the
 // stream's cost (about a tenth) without running beside the first.
-MeshSplitting mesh_splitting{(int64_t)1 << 20, 88, false};
+MeshSplitting mesh_splitting{(int64_t)1 << 20, 64, false};
 
 // Where the tail starts: the first line that starts at or after the share
 // of `size` that the head takes; `size` when there is no tail.
