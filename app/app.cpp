@@ -150,6 +150,7 @@ bool editor_startup(Array<String> arguments) {
     icons_load();
     builtin_meshes_load();
     manifest_load(editor.options.resources_path);
+    mesh_scratch_trim();
 
     // No image is decoded after this point.
     image_set_buffer(0, nullptr);

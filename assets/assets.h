@@ -246,6 +246,9 @@ bool font_parse(String text, String directory, Font* font, String* image_path, b
 // False only when the OBJ file cannot be opened (or does not fit in memory,
 // which is reported); the mesh is then left as the caller cleared it.
 bool mesh_import(Mesh* mesh, String path);
+// Gives back the scratch memory that imports keep for the next one (the
+// editor calls it once its start-up loading is done).
+void mesh_scratch_trim();
 // Clears the slot, imports ("failed to load mesh: " on failure) and appends
 // the slot to the mesh table without a name.
 bool mesh_load_builtin(Mesh* slot, String path);

@@ -84,7 +84,9 @@ static void span_unmap(uint8_t* base, int64_t bytes) {
 // Spans given back by earlier imports (and by this one, once an array is no
 // longer needed) stay mapped for the next: writing fresh pages costs a fault
 // and a cleared page each, a good part of a large import. They are marked
-// free, so the kernel may still take their pages back when memory runs short.
+// free, so the kernel may still take their pages back when memory runs
+// short, and mesh_scratch_trim, which the editor calls once its loading is
+// done, unmaps them.
 #if !MESH_PLAIN_ALLOCATOR
 static ScratchSpan retained[SCRATCH_SPANS];
 static constexpr int64_t RETAIN_LIMIT = (int64_t)512 << 20;
@@ -105,6 +107,15 @@ static void span_give_back(int32_t slot, ScratchSpan span) {
 #endif
     (void)slot;
     span_unmap(span.base, span.capacity);
+}
+
+void mesh_scratch_trim() {
+#if !MESH_PLAIN_ALLOCATOR
+    for (ScratchSpan& span : retained) {
+        span_unmap(span.base, span.capacity);
+        span = ScratchSpan{};
+    }
+#endif
 }
 
 static ScratchSpan span_take(int32_t slot) {
@@ -2068,4 +2079,5 @@ void meshes_release() {
     }
     assets->meshes.count = 0;
     map_clear(&assets->mesh_map);
+    mesh_scratch_trim();
 }

@@ -457,6 +457,10 @@ TEST_F(MeshOutputTest, PlainLinesReadAsTheGeneralReadingDoes) {
     EXPECT_NE(general.find("failed to find material none"), std::string::npos);
     EXPECT_EQ(build(MeshSplitting{INT64_MAX, 96, false}, true), general);
     for (int32_t share : {16, 100, 200}) EXPECT_EQ(build(MeshSplitting{0, share, true}, true), general) << share;
+    // The scratch kept between imports is given back; the next starts afresh.
+    mesh_scratch_trim();
+    EXPECT_EQ(build(MeshSplitting{0, 100, true}, true), general);
+    mesh_scratch_trim();
     mesh_splitting = saved;
     mesh_plain_reading = true;
 }
