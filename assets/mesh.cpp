@@ -576,7 +576,7 @@ enum : int32_t {
     SPAN_POSITIONS,
     SPAN_UVS,
     SPAN_INDICES,
-    SPAN_KEYS,        // one per vertex
+    SPAN_KEYS,        // one per vertex; at the end the vertices, in place
     SPAN_TABLE,
     SPAN_FACE,
     SPAN_RUNS,
@@ -584,7 +584,6 @@ enum : int32_t {
     SPAN_RANGES,
     SPAN_CONSOLE,
     SPAN_GROUPED,     // indices regrouped by material
-    SPAN_VERTICES,
     SPAN_HEADS,       // first vertex of each position
     // The second thread's arrays (see "The tail of a large file").
     SPAN_TAIL_TEXT,
@@ -1781,14 +1780,19 @@ static bool build_finish(MeshBuild* build, BuildState* s) {
     scratch_drop(arena, SPAN_TABLE);
     scratch_drop(arena, SPAN_HEADS);
     scratch_drop(arena, SPAN_TEXT);
+    // The vertices take the keys' span: a vertex is larger than its key, so
+    // made from the last to the first, each is written only over keys
+    // already used (the peak memory of a large import drops by the keys).
+    static_assert(sizeof(MeshVertex) >= sizeof(CornerKey));
     MeshVertex* vertices = nullptr;
     int64_t vertex_capacity = 0;
-    if (!array_room(s, SPAN_VERTICES, &vertices, &vertex_capacity, s->vertex_count > 0 ? s->vertex_count : 1))
+    if (!array_room(s, SPAN_KEYS, &vertices, &vertex_capacity, s->vertex_count > 0 ? s->vertex_count : 1))
         return false;
+    const CornerKey* keys = reinterpret_cast<const CornerKey*>(vertices);
     Vec3 low{0, 0, 0}, high{0, 0, 0};
-    for (int64_t i = 0; i < s->vertex_count; i++) {
-        const CornerKey& key = s->keys[i];
-        MeshVertex& v = vertices[i];
+    for (int64_t i = s->vertex_count - 1; i >= 0; i--) {
+        const CornerKey key = keys[i];
+        MeshVertex v;
         v.position = s->positions[key.position];
         v.color = Vec4{1, 1, 1, 1};
         v.uv = key.uv == INDEX_NONE ? Vec2{0, 0} : s->uvs[key.uv];
@@ -1798,7 +1802,9 @@ static bool build_finish(MeshBuild* build, BuildState* s) {
         if (v.position.x > high.x) high.x = v.position.x;
         if (v.position.y > high.y) high.y = v.position.y;
         if (v.position.z > high.z) high.z = v.position.z;
+        vertices[i] = v;
     }
+    s->keys = nullptr;
     build->vertices = vertices;
     build->vertex_count = s->vertex_count;
     build->indices = s->indices;
