@@ -688,9 +688,48 @@ static inline const uint8_t* plain_corners(const uint8_t* p, uint32_t* words, in
     }
 }
 
-// Where plain reading of `text` must stop: just past its last line feed.
+// One plain line as read: its kind, what it holds, and the byte after it.
+struct PlainLine {
+    LineKind kind;               // LINE_V, LINE_VT, LINE_VN or LINE_F
+    const uint8_t* next;
+    Vec3 position;               // "v"
+    Vec2 uv;                     // "vt"
+    int64_t count;               // "f": corners, three words each
+    uint32_t words[3 * PLAIN_CORNERS];
+};
+
+// Reads the plain line at `p`; `end` lies just past a line feed. False when
+// the line is for the general reading.
+static inline bool plain_read(const uint8_t* p, const uint8_t* end, PlainLine* line) {
+    const uint8_t* q;
+    if (p[0] == 'f') {
+        if (p[1] != ' ' || !(q = plain_corners(p + 2, line->words, &line->count))) return false;
+        line->kind = LINE_F;
+    } else if (p[0] != 'v') {
+        return false;
+    } else if (p[1] == ' ') {
+        Vec3& v = line->position;
+        if (!(q = plain_decimal(p + 2, false, &v.x)) || !(q = plain_decimal(q, false, &v.y)) ||
+            !(q = plain_decimal(q, true, &v.z)))
+            return false;
+        line->kind = LINE_V;
+    } else if ((p[1] != 't' && p[1] != 'n') || p[2] != ' ') {
+        return false;
+    } else if (p[1] == 't') {
+        if (!(q = plain_decimal(p + 3, false, &line->uv.x)) || !(q = plain_decimal(q, true, &line->uv.y))) return false;
+        line->kind = LINE_VT;
+    } else {
+        // Normals are not read, only counted.
+        q = static_cast<const uint8_t*>(std::memchr(p + 3, '\n', (size_t)(end - p - 3))) + 1;
+        line->kind = LINE_VN;
+    }
+    line->next = q;
+    return true;
+}
+
 bool mesh_plain_reading = true;
 
+// Where plain reading of `text` must stop: just past its last line feed.
 static inline const uint8_t* plain_end(String text) {
     if (!mesh_plain_reading) return text.data;
     const void* feed = text.length > 0 ? memrchr(text.data, '\n', (size_t)text.length) : nullptr;
@@ -1073,36 +1112,26 @@ static inline bool plain_face(BuildState* s, const uint32_t* words, int64_t coun
 // One plain line from `p` (see "Plain lines"); the byte after it, or null
 // when the line is for the general reading.
 static inline const uint8_t* plain_line(BuildState* s, const uint8_t* p, const uint8_t* end) {
-    const uint8_t* q;
-    if (p[0] == 'f') {
-        uint32_t words[3 * PLAIN_CORNERS];
-        int64_t count;
-        if (p[1] != ' ' || !(q = plain_corners(p + 2, words, &count)) || !plain_face(s, words, count)) return nullptr;
-        return q;
-    }
-    if (p[0] != 'v') return nullptr;
-    if (p[1] == ' ') {
-        Vec3 v;
-        if (!(q = plain_decimal(p + 2, false, &v.x)) || !(q = plain_decimal(q, false, &v.y)) ||
-            !(q = plain_decimal(q, true, &v.z)))
-            return nullptr;
+    PlainLine line;
+    if (!plain_read(p, end, &line)) return nullptr;
+    switch (line.kind) {
+    case LINE_V:
         if (s->position_count == s->position_capacity &&
             !array_room(s, SPAN_POSITIONS, &s->positions, &s->position_capacity, s->position_count + 1))
             return nullptr;
-        s->positions[s->position_count++] = v;
-        return q;
-    }
-    if ((p[1] != 't' && p[1] != 'n') || p[2] != ' ') return nullptr;
-    if (p[1] == 't') {
-        Vec2 v;
-        if (!(q = plain_decimal(p + 3, false, &v.x)) || !(q = plain_decimal(q, true, &v.y))) return nullptr;
+        s->positions[s->position_count++] = line.position;
+        break;
+    case LINE_VT:
         if (s->uv_count == s->uv_capacity && !array_room(s, SPAN_UVS, &s->uvs, &s->uv_capacity, s->uv_count + 1))
             return nullptr;
-        s->uvs[s->uv_count++] = v;
-        return q;
+        s->uvs[s->uv_count++] = line.uv;
+        break;
+    case LINE_VN: s->normal_count++; break;
+    default:
+        if (!plain_face(s, line.words, line.count)) return nullptr;
+        break;
     }
-    s->normal_count++;
-    return static_cast<const uint8_t*>(std::memchr(p + 3, '\n', (size_t)(end - p - 3))) + 1;
+    return line.next;
 }
 
 static void library_parse(BuildState* s, String text) {
@@ -1402,11 +1431,23 @@ static bool tail_face(TailState* t, Line line) {
 // One plain line of the tail (see "Plain lines"), as tail_read would take
 // it; null when it is for the general reading.
 static inline const uint8_t* tail_plain_line(TailState* t, const uint8_t* p, const uint8_t* end) {
-    const uint8_t* q;
-    if (p[0] == 'f') {
-        uint32_t words[3 * PLAIN_CORNERS];
-        int64_t count;
-        if (p[1] != ' ' || !(q = plain_corners(p + 2, words, &count)) || count < 3) return nullptr;
+    PlainLine line;
+    if (!plain_read(p, end, &line)) return nullptr;
+    switch (line.kind) {
+    case LINE_V:
+        if (!tail_room(t, SPAN_TAIL_POSITIONS, &t->positions, &t->position_capacity, t->position_count + 1))
+            return nullptr;
+        t->positions[t->position_count++] = line.position;
+        break;
+    case LINE_VT:
+        if (!tail_room(t, SPAN_TAIL_UVS, &t->uvs, &t->uv_capacity, t->uv_count + 1)) return nullptr;
+        t->uvs[t->uv_count++] = line.uv;
+        break;
+    case LINE_VN: t->normal_count++; break;
+    default: {
+        int64_t count = line.count;
+        const uint32_t* words = line.words;
+        if (count < 3) return nullptr;
         bool positions_only = true;
         for (int64_t i = 0; i < count && positions_only; i++)
             positions_only = words[3 * i + 1] == INDEX_NONE && words[3 * i + 2] == INDEX_NONE;
@@ -1421,29 +1462,10 @@ static inline const uint8_t* tail_plain_line(TailState* t, const uint8_t* p, con
             std::memcpy(out + 1, words, (size_t)length * sizeof(uint32_t));
         }
         t->stream_count += 1 + length;
-        return q;
+        break;
     }
-    if (p[0] != 'v') return nullptr;
-    if (p[1] == ' ') {
-        Vec3 v;
-        if (!(q = plain_decimal(p + 2, false, &v.x)) || !(q = plain_decimal(q, false, &v.y)) ||
-            !(q = plain_decimal(q, true, &v.z)))
-            return nullptr;
-        if (!tail_room(t, SPAN_TAIL_POSITIONS, &t->positions, &t->position_capacity, t->position_count + 1))
-            return nullptr;
-        t->positions[t->position_count++] = v;
-        return q;
     }
-    if ((p[1] != 't' && p[1] != 'n') || p[2] != ' ') return nullptr;
-    if (p[1] == 't') {
-        Vec2 v;
-        if (!(q = plain_decimal(p + 3, false, &v.x)) || !(q = plain_decimal(q, true, &v.y))) return nullptr;
-        if (!tail_room(t, SPAN_TAIL_UVS, &t->uvs, &t->uv_capacity, t->uv_count + 1)) return nullptr;
-        t->uvs[t->uv_count++] = v;
-        return q;
-    }
-    t->normal_count++;
-    return static_cast<const uint8_t*>(std::memchr(p + 3, '\n', (size_t)(end - p - 3))) + 1;
+    return line.next;
 }
 
 static bool tail_named(TailState* t, LineKind kind, String name) {

@@ -309,15 +309,29 @@ protected:
     }
     void import_all();
     void import_text(const std::string& label, const std::string& obj, const std::string& mtl) {
-        MeshBuild build;
+        lines.push_back(label + " " + build_text(obj, mtl, nullptr));
+    }
+    // The summary of a build of `obj` ("failed" when it failed), as
+    // mesh_splitting and mesh_plain_reading stand; what it printed goes to
+    // *console.
+    static std::string build_text(const std::string& obj, const std::string& mtl, std::string* console) {
+        MeshBuild b;
         ScratchArena arena;
         testing::internal::CaptureStdout();
-        bool ok = mesh_build(&build, &arena, String{reinterpret_cast<const uint8_t*>(obj.data()), (int64_t)obj.size()},
+        bool ok = mesh_build(&b, &arena, String{reinterpret_cast<const uint8_t*>(obj.data()), (int64_t)obj.size()},
                              S("models/generated.obj"), false,
                              String{reinterpret_cast<const uint8_t*>(mtl.data()), (int64_t)mtl.size()});
-        testing::internal::GetCapturedStdout();
-        lines.push_back(label + " " + (ok ? summary(build) : "failed"));
+        std::string printed = testing::internal::GetCapturedStdout();
+        if (console) *console = printed;
+        std::string line = ok ? summary(b) : "failed";
         scratch_release(&arena);
+        return line;
+    }
+    // The same with what it printed appended.
+    static std::string build_text(const std::string& obj, const std::string& mtl) {
+        std::string console;
+        std::string line = build_text(obj, mtl, &console);
+        return line + " " + console;
     }
 };
 
@@ -401,16 +415,7 @@ TEST_F(MeshOutputTest, ATailThatStopsEarlyIsFinishedByTheFirstThread) {
     std::string mtl = "newmtl red\nKd 1 0 0\n";
     auto build = [&](MeshSplitting split) {
         mesh_splitting = split;
-        MeshBuild b;
-        ScratchArena arena;
-        testing::internal::CaptureStdout();
-        bool ok = mesh_build(&b, &arena, String{reinterpret_cast<const uint8_t*>(obj.data()), (int64_t)obj.size()},
-                             S("models/generated.obj"), false,
-                             String{reinterpret_cast<const uint8_t*>(mtl.data()), (int64_t)mtl.size()});
-        std::string console = testing::internal::GetCapturedStdout();
-        std::string line = (ok ? summary(b) : "failed") + " " + console;
-        scratch_release(&arena);
-        return line;
+        return build_text(obj, mtl);
     };
     MeshSplitting saved = mesh_splitting;
     std::string whole = build(MeshSplitting{INT64_MAX, 96, false});
@@ -441,16 +446,7 @@ TEST_F(MeshOutputTest, PlainLinesReadAsTheGeneralReadingDoes) {
     auto build = [&](MeshSplitting split, bool plain) {
         mesh_splitting = split;
         mesh_plain_reading = plain;
-        MeshBuild b;
-        ScratchArena arena;
-        testing::internal::CaptureStdout();
-        bool ok = mesh_build(&b, &arena, String{reinterpret_cast<const uint8_t*>(obj.data()), (int64_t)obj.size()},
-                             S("models/plain.obj"), false,
-                             String{reinterpret_cast<const uint8_t*>(mtl.data()), (int64_t)mtl.size()});
-        std::string console = testing::internal::GetCapturedStdout();
-        std::string line = (ok ? summary(b) : "failed") + " " + console;
-        scratch_release(&arena);
-        return line;
+        return build_text(obj, mtl);
     };
     MeshSplitting saved = mesh_splitting;
     std::string general = build(MeshSplitting{INT64_MAX, 96, false}, false);
