@@ -83,10 +83,11 @@ static void span_unmap(uint8_t* base, int64_t bytes) {
 
 // Spans given back by earlier imports (and by this one, once an array is no
 // longer needed) stay mapped for the next: writing fresh pages costs a fault
-// and a cleared page each, a good part of a large import. They are marked
-// free, so the kernel may still take their pages back when memory runs
-// short, and mesh_scratch_trim, which the editor calls once its loading is
-// done, unmaps them.
+// and a cleared page each, a good part of a large import. Meshes are only
+// imported in one burst while the editor loads, and mesh_scratch_trim, which
+// the editor calls once that is done, unmaps them; so they are kept as they
+// are, not marked free (the kernel takes marked pages back at once, and the
+// next import faults them in again).
 #if !MESH_PLAIN_ALLOCATOR
 static ScratchSpan retained[SCRATCH_SPANS];
 static constexpr int64_t RETAIN_LIMIT = (int64_t)512 << 20;
@@ -100,7 +101,6 @@ static void span_give_back(int32_t slot, ScratchSpan span) {
     int64_t total = span.capacity;
     for (const ScratchSpan& kept : retained) total += kept.capacity;
     if (!retained[slot].base && total <= RETAIN_LIMIT) {
-        madvise(span.base, (size_t)span.capacity, MADV_FREE);
         retained[slot] = span;
         return;
     }
@@ -139,7 +139,7 @@ static bool scratch_grow(ScratchArena* arena, int32_t slot, int64_t bytes) {
         span = span_take(slot);
         if (bytes <= span.capacity) return true;
     }
-    int64_t capacity = span.capacity > 0 ? span.capacity : PAGE;
+    int64_t capacity = span.capacity > 0 ? span.capacity : (arena->large_start >> slot) & 1 ? LARGE_PAGE : PAGE;
     while (capacity < bytes) capacity *= 2;
     capacity = page_round(capacity);
     uint8_t* base = span.base ? span_remap(span.base, span.capacity, capacity) : span_map(capacity);
@@ -593,7 +593,19 @@ enum : int32_t {
     SPAN_TAIL_NAMES,
     SPAN_END,
 };
-static_assert((int32_t)SPAN_END <= (int32_t)SCRATCH_SPANS);
+static_assert((int32_t)SPAN_END <= (int32_t)SCRATCH_SPANS && (int32_t)SCRATCH_SPANS <= 32);
+
+// The arrays that grow with the file pass 2 MB in a large input anyway;
+// mapping each that large from the start puts it on large pages at once,
+// instead of faulting its first 2 MB in 512 small pages (each fault is dear
+// under a hypervisor). Small arrays stay small: a large page would be
+// resident whole for a few bytes.
+static constexpr int64_t LARGE_INPUT = 8 << 20;
+static void scratch_size_for(ScratchArena* arena, int64_t input_bytes) {
+    constexpr uint32_t bulk = 1u << SPAN_POSITIONS | 1u << SPAN_UVS | 1u << SPAN_INDICES | 1u << SPAN_KEYS |
+                              1u << SPAN_HEADS | 1u << SPAN_TAIL_POSITIONS | 1u << SPAN_TAIL_UVS | 1u << SPAN_TAIL_STREAM;
+    arena->large_start = input_bytes >= LARGE_INPUT ? bulk : 0;
+}
 
 static inline uint64_t corner_hash(const CornerKey& key) {
     uint64_t h = (uint64_t)key.position * 0x9E3779B97F4A7C15ull;
@@ -1883,8 +1895,10 @@ static void text_pass(BuildState* s, String text) {
         const void* feed = std::memchr(text.data + split - 1, '\n', (size_t)(text.length - split + 1));
         split = feed ? static_cast<const uint8_t*>(feed) + 1 - text.data : text.length;
     }
+    scratch_size_for(s->arena, text.length);
     TailState tail{};
     tail.arena = &tail.own;
+    scratch_size_for(tail.arena, text.length);
     tail_take_over(s->arena, &tail);
     tail.text = String{text.data + split, text.length - split};
     ThreadHandle thread{};
@@ -1946,8 +1960,10 @@ static bool file_pass(BuildState* s, String path) {
     int64_t size = file_size(file);
     int64_t split = tail_start(size, mesh_splitting.head_share);
     if (split < size) split = file_line_start(file, split, size);
+    scratch_size_for(s->arena, size);
     TailState tail{};
     tail.arena = &tail.own;
+    scratch_size_for(tail.arena, size);
     tail_take_over(s->arena, &tail);
     tail.from_file = true;
     ThreadHandle thread{};

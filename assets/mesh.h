@@ -22,6 +22,7 @@ struct ScratchArena {
     int32_t bump_count;
     int64_t bump_used;        // in the last bump block
     int64_t bytes_refused;    // the last request the machine refused
+    uint32_t large_start;     // spans (a bit per slot) first mapped at 2 MB
 };
 
 void scratch_release(ScratchArena* arena);

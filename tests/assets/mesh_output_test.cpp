@@ -464,10 +464,11 @@ TEST_F(MeshOutputTest, PlainLinesReadAsTheGeneralReadingDoes) {
 // Files read in blocks on both threads: a line longer than a block where
 // the split falls (the second thread starts after it), a split inside the
 // last line (no second part at all), CR LF endings and no final line feed.
+// The file is large enough (past 8 MB) that every array starts on large pages.
 TEST_F(MeshOutputTest, SplitFilesWithLongLinesAndOddEndsMatchOneThread) {
     std::string obj = "mtllib a.mtl\r\nusemtl red\r\n";
     for (int i = 0; i < 3000; i++) obj += "v " + std::to_string(i % 31) + ".5 " + std::to_string(i / 31) + " -0.25\r\n";
-    obj += "o " + std::string(700000, 'n') + "\r\n# " + std::string(300000, 'c') + "\r\n";
+    obj += "o " + std::string(4800000, 'n') + "\r\n# " + std::string(3700000, 'c') + "\r\n";
     for (int i = 0; i < 2000; i++) obj += "f " + std::to_string(1 + i) + " -1 " + std::to_string(3 + i) + " " + std::to_string(2 + i) + "\r\n";
     obj += "f 1 2 3";
     std::filesystem::path folder = std::filesystem::temp_directory_path() / ("tarnisk_split_" + std::to_string(getpid()));
