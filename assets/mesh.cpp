@@ -1689,7 +1689,7 @@ static void tail_hand_over(ScratchArena* arena, TailState* t) {
 
 // On a machine whose processors are all busy a second thread only adds the
 // stream's cost (about a tenth) without running beside the first.
-MeshSplitting mesh_splitting{(int64_t)1 << 20, 64, false};
+MeshSplitting mesh_splitting{(int64_t)1 << 20, 80, false};
 
 // Where the tail starts: the first line that starts at or after the share
 // of `size` that the head takes; `size` when there is no tail.
