@@ -578,6 +578,7 @@ enum : int32_t {
     SPAN_INDICES,
     SPAN_KEYS,        // one per vertex; at the end the vertices, in place
     SPAN_TABLE,
+    SPAN_SEAMS,       // the vertices in the table, in the order they came
     SPAN_FACE,
     SPAN_RUNS,
     SPAN_MATERIALS,
@@ -782,6 +783,11 @@ struct BuildState {
     uint64_t* table;             // high half: hash bits, low half: vertex + 1
     int64_t table_count;
     uint64_t table_mask;         // slots - 1 (a power of two)
+    // The vertices in the table (all that are not the head of their
+    // position), so that growing the table enters them again without
+    // looking at every vertex.
+    uint32_t* seams;
+    int64_t seam_capacity;
     uint32_t position_shift;     // local placement: slot = position << shift, plus a little
     bool scattered;              // placement by the whole hash
     CornerKey* face;             // corners of the face being read
@@ -924,13 +930,8 @@ static inline uint64_t home_slot(const BuildState* s, const CornerKey& key, uint
     return (((uint64_t)key.position << s->position_shift) + (hash & 3)) & s->table_mask;
 }
 
-static inline bool is_head(const BuildState* s, uint32_t vertex) {
-    uint32_t position = s->keys[vertex].position;
-    return position < s->head_count && s->heads[position] == vertex;
-}
-
 // Sizes the table to `slots` (a power of two) and enters every vertex that
-// is not the head of its position again.
+// is not the head of its position again, in the order they came.
 static bool table_rebuild(BuildState* s, int64_t slots) {
     if (!scratch_grow(s->arena, SPAN_TABLE, slots * (int64_t)sizeof(uint64_t))) {
         s->failed = true;
@@ -941,8 +942,8 @@ static bool table_rebuild(BuildState* s, int64_t slots) {
     s->position_shift = 0;
     while (s->position_count > 0 && (s->position_count << (s->position_shift + 1)) <= slots) s->position_shift++;
     std::memset(s->table, 0, (size_t)slots * sizeof(uint64_t));
-    for (int64_t vertex = 0; vertex < s->vertex_count; vertex++) {
-        if (is_head(s, (uint32_t)vertex)) continue;
+    for (int64_t i = 0; i < s->table_count; i++) {
+        uint32_t vertex = s->seams[i];
         const CornerKey& key = s->keys[vertex];
         uint64_t h = corner_hash(key);
         uint64_t at = home_slot(s, key, h);
@@ -1006,7 +1007,7 @@ static __attribute__((noinline)) uint32_t vertex_in_table(BuildState* s, const C
         return vertex;
     }
     s->table[at] = tag | (uint64_t)(vertex + 1);
-    s->table_count++;
+    s->seams[s->table_count++] = vertex;
     if (!covered) s->table_has_uncovered = true;
     return vertex;
 }
@@ -1045,6 +1046,7 @@ static void emit_face(BuildState* s, int64_t corner_count) {
         while (wanted < (s->table_count + corner_count) * 2) wanted *= 2;
         if (!table_rebuild(s, wanted)) return;
     }
+    if (!array_room(s, SPAN_SEAMS, &s->seams, &s->seam_capacity, s->table_count + corner_count)) return;
     int32_t material = s->current_material;
     if (s->run_count == 0 || s->runs[s->run_count - 1].material != material) {
         if (!array_room(s, SPAN_RUNS, &s->runs, &s->run_capacity, s->run_count + 1)) return;
@@ -1779,6 +1781,8 @@ static void build_start(BuildState* s, ScratchArena* arena, const BuildOptions& 
     fresh.key_capacity = s->key_capacity;
     fresh.heads = s->heads;
     fresh.head_capacity = s->head_capacity;
+    fresh.seams = s->seams;
+    fresh.seam_capacity = s->seam_capacity;
     fresh.face = s->face;
     fresh.face_capacity = s->face_capacity;
     fresh.runs = s->runs;
@@ -1812,6 +1816,7 @@ static bool build_finish(MeshBuild* build, BuildState* s) {
     ScratchArena* arena = s->arena;
     if (s->failed || s->too_large || !build_ranges(s)) return false;
     scratch_drop(arena, SPAN_TABLE);
+    scratch_drop(arena, SPAN_SEAMS);
     scratch_drop(arena, SPAN_HEADS);
     scratch_drop(arena, SPAN_TEXT);
     // The vertices take the keys' span: a vertex is larger than its key, so
