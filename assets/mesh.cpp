@@ -1027,7 +1027,9 @@ static bool heads_extend(BuildState* s, int64_t position) {
     return true;
 }
 
-static void emit_face(BuildState* s, int64_t corner_count) {
+// The face in s->face; `highest` is the largest position among its corners,
+// which every caller has already met while reading them.
+static void emit_face(BuildState* s, int64_t corner_count, uint32_t highest) {
     int64_t more_indices = (corner_count - 2) * 3;
     if (s->vertex_count + corner_count >= INDEX_LIMIT || s->index_count + more_indices >= INDEX_LIMIT) {
         s->too_large = true;
@@ -1036,8 +1038,6 @@ static void emit_face(BuildState* s, int64_t corner_count) {
     if (!array_room(s, SPAN_INDICES, &s->indices, &s->index_capacity, s->index_count + more_indices) ||
         !array_room(s, SPAN_KEYS, &s->keys, &s->key_capacity, s->vertex_count + corner_count))
         return;
-    uint32_t highest = 0;
-    for (int64_t i = 0; i < corner_count; i++) highest = s->face[i].position > highest ? s->face[i].position : highest;
     if (!heads_extend(s, highest)) return;
     // Keep the table at most half full, counting this face's corners.
     int64_t slots = s->table ? (int64_t)s->table_mask + 1 : 0;
@@ -1086,7 +1086,9 @@ static void read_face(BuildState* s, Line line) {
         s->dropped_faces++;
         return;
     }
-    emit_face(s, count);
+    uint32_t highest = 0;
+    for (int64_t i = 0; i < count; i++) highest = s->face[i].position > highest ? s->face[i].position : highest;
+    emit_face(s, count, highest);
 }
 
 // A plain face's corners as read_corner would take them; false when an
@@ -1119,7 +1121,7 @@ static inline bool plain_face(BuildState* s, const uint32_t* words, int64_t coun
     if (highest_position >= s->highest_position) s->highest_position = highest_position + 1;
     if (uv_used && highest_uv >= s->highest_uv) s->highest_uv = highest_uv + 1;
     if (normal_used && highest_normal >= s->highest_normal) s->highest_normal = highest_normal + 1;
-    emit_face(s, count);
+    emit_face(s, count, highest_position);
     return true;
 }
 
@@ -1645,6 +1647,7 @@ static void tail_build(BuildState* s, const TailState* t, TailCounts before, Tai
         }
         int64_t count = header & TAIL_COUNT_MASK;
         bool valid = !(header & TAIL_MALFORMED);
+        uint32_t highest = 0;
         if (count > s->face_capacity && !array_room(s, SPAN_FACE, &s->face, &s->face_capacity, count)) return;
         if (header & TAIL_POSITIONS_ONLY) {
             for (int64_t i = 0; i < count; i++, word++) {
@@ -1652,6 +1655,7 @@ static void tail_build(BuildState* s, const TailState* t, TailCounts before, Tai
                 key.position = tail_resolve(word[0], positions_before, s->limits.positions, &s->highest_position);
                 key.uv = key.normal = INDEX_NONE;
                 if (key.position >= INDEX_INVALID) valid = false;
+                else if (key.position > highest) highest = key.position;
             }
         } else {
             for (int64_t i = 0; i < count; i++, word += 3) {
@@ -1662,13 +1666,14 @@ static void tail_build(BuildState* s, const TailState* t, TailCounts before, Tai
                 if (key.uv == INDEX_INVALID) key.uv = INDEX_NONE;
                 if (key.normal == INDEX_INVALID) key.normal = INDEX_NONE;
                 if (key.position >= INDEX_INVALID) valid = false;
+                else if (key.position > highest) highest = key.position;
             }
         }
         if (count < 3 || !valid) {
             s->dropped_faces++;
             continue;
         }
-        emit_face(s, count);
+        emit_face(s, count, highest);
     }
 }
 
