@@ -768,6 +768,10 @@ struct BuildState {
     Vec2* uvs;
     int64_t uv_count, uv_capacity;
     int64_t normal_count;
+    // The positions and texture coordinates the second thread read stay in
+    // its arrays: from these numbers on the lists go on there (-1: they
+    // do not).
+    int64_t tail_positions_from, tail_uvs_from;
     uint32_t* indices;
     int64_t index_count, index_capacity;
     CornerKey* keys;             // one per vertex, in vertex order
@@ -1611,22 +1615,13 @@ static inline uint32_t tail_resolve(uint32_t word, int64_t before, int64_t limit
 }
 
 // Builds a stretch of the tail's stream after the head and what came of
-// the tail before it (`from`): its lists are appended, then its faces and
+// the tail before it (`from`): its lists are counted in, then its faces and
 // named lines are taken in file order. `before` holds the lists' lengths
 // where the tail starts.
 static void tail_build(BuildState* s, const TailState* t, TailCounts before, TailCounts from, TailCounts to) {
-    int64_t more = to.positions - from.positions;
-    if (more > 0) {
-        if (!array_room(s, SPAN_POSITIONS, &s->positions, &s->position_capacity, s->position_count + more)) return;
-        std::memcpy(s->positions + s->position_count, t->positions + from.positions, (size_t)more * sizeof(Vec3));
-        s->position_count += more;
-    }
-    more = to.uvs - from.uvs;
-    if (more > 0) {
-        if (!array_room(s, SPAN_UVS, &s->uvs, &s->uv_capacity, s->uv_count + more)) return;
-        std::memcpy(s->uvs + s->uv_count, t->uvs + from.uvs, (size_t)more * sizeof(Vec2));
-        s->uv_count += more;
-    }
+    // The lists' values stay where the tail read them (tail_positions_from).
+    s->position_count += to.positions - from.positions;
+    s->uv_count += to.uvs - from.uvs;
     s->normal_count += to.normals - from.normals;
     int64_t positions_before = before.positions, uvs_before = before.uvs, normals_before = before.normals;
     const uint32_t* word = t->stream + from.stream;
@@ -1776,6 +1771,7 @@ static void build_start(BuildState* s, ScratchArena* arena, const BuildOptions& 
     fresh.options = options;
     fresh.limits = limits;
     fresh.current_material = -1;
+    fresh.tail_positions_from = fresh.tail_uvs_from = -1;
     fresh.positions = s->positions;
     fresh.position_capacity = s->position_capacity;
     fresh.uvs = s->uvs;
@@ -1833,13 +1829,20 @@ static bool build_finish(MeshBuild* build, BuildState* s) {
     if (!array_room(s, SPAN_KEYS, &vertices, &vertex_capacity, s->vertex_count > 0 ? s->vertex_count : 1))
         return false;
     const CornerKey* keys = reinterpret_cast<const CornerKey*>(vertices);
+    // Numbers from tail_*_from on are in the second thread's arrays.
+    const Vec3* tail_positions = reinterpret_cast<const Vec3*>(arena->spans[SPAN_TAIL_POSITIONS].base);
+    const Vec2* tail_uvs = reinterpret_cast<const Vec2*>(arena->spans[SPAN_TAIL_UVS].base);
+    uint32_t positions_from = s->tail_positions_from < 0 ? UINT32_MAX : (uint32_t)s->tail_positions_from;
+    uint32_t uvs_from = s->tail_uvs_from < 0 ? UINT32_MAX : (uint32_t)s->tail_uvs_from;
     Vec3 low{0, 0, 0}, high{0, 0, 0};
     for (int64_t i = s->vertex_count - 1; i >= 0; i--) {
         const CornerKey key = keys[i];
         MeshVertex v;
-        v.position = s->positions[key.position];
+        v.position = key.position < positions_from ? s->positions[key.position] : tail_positions[key.position - positions_from];
         v.color = Vec4{1, 1, 1, 1};
-        v.uv = key.uv == INDEX_NONE ? Vec2{0, 0} : s->uvs[key.uv];
+        v.uv = key.uv == INDEX_NONE    ? Vec2{0, 0}
+               : key.uv < uvs_from     ? s->uvs[key.uv]
+                                       : tail_uvs[key.uv - uvs_from];
         if (v.position.x < low.x) low.x = v.position.x;
         if (v.position.y < low.y) low.y = v.position.y;
         if (v.position.z < low.z) low.z = v.position.z;
@@ -1876,6 +1879,25 @@ static void report_failure(MeshBuild* build, const BuildState* s) {
     build->bytes_needed = s->too_large ? -1 : scratch_bytes(s->arena);
 }
 
+// The tail's list values joined to the first thread's own, before it reads
+// on past the tail.
+static void tail_gather(BuildState* s) {
+    const ScratchArena* arena = s->arena;
+    if (s->tail_positions_from >= 0) {
+        int64_t from = s->tail_positions_from;
+        if (!array_room(s, SPAN_POSITIONS, &s->positions, &s->position_capacity, s->position_count)) return;
+        std::memcpy(s->positions + from, arena->spans[SPAN_TAIL_POSITIONS].base,
+                    (size_t)(s->position_count - from) * sizeof(Vec3));
+        s->tail_positions_from = -1;
+    }
+    if (s->tail_uvs_from >= 0) {
+        int64_t from = s->tail_uvs_from;
+        if (!array_room(s, SPAN_UVS, &s->uvs, &s->uv_capacity, s->uv_count)) return;
+        std::memcpy(s->uvs + from, arena->spans[SPAN_TAIL_UVS].base, (size_t)(s->uv_count - from) * sizeof(Vec2));
+        s->tail_uvs_from = -1;
+    }
+}
+
 // After the head: the tail's stream, then whatever the tail left unread.
 // Returns where that rest starts (from the start of the tail), or -1.
 static int64_t tail_finish(BuildState* s, TailState* t, ThreadHandle* thread) {
@@ -1895,6 +1917,8 @@ static int64_t tail_finish(BuildState* s, TailState* t, ThreadHandle* thread) {
     }
     thread_join(thread);
     tail_hand_over(s->arena, t);
+    if (built.positions > 0) s->tail_positions_from = before.positions;
+    if (built.uvs > 0) s->tail_uvs_from = before.uvs;
     return t->stopped && !s->failed && !s->too_large ? t->stop_offset : -1;
 }
 
@@ -1917,7 +1941,10 @@ static void text_pass(BuildState* s, String text) {
     if (split >= text.length) tail_hand_over(s->arena, &tail);
     if (split < text.length) {
         int64_t rest = tail_finish(s, &tail, &thread);
-        if (rest >= 0) obj_read(s, String{text.data + split + rest, text.length - split - rest});
+        if (rest >= 0) {
+            tail_gather(s);
+            obj_read(s, String{text.data + split + rest, text.length - split - rest});
+        }
     }
 }
 
@@ -1991,6 +2018,7 @@ static bool file_pass(BuildState* s, String path) {
         int64_t rest = tail_finish(s, &tail, &thread);
         file_close(tail.file);
         if (ok && rest >= 0) {
+            tail_gather(s);
             if (file_seek(file, split + rest)) obj_read_file(s, file, INT64_MAX);
             else s->failed = true;
         }
