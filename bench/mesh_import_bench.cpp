@@ -21,6 +21,7 @@
 #include <malloc.h>
 #include <sys/mman.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 #if TARNISK_HAVE_TINYOBJ
@@ -182,6 +183,32 @@ double time_fresh_memory(int64_t bytes) {
     return seconds;
 }
 
+// The same arithmetic on two threads at once against one thread, in the
+// same moment: 1.0 when both processors are free. On a shared VM the host
+// sometimes runs something else on one of them; a two-thread import then
+// slows by up to the same factor, while one fread does not.
+void spin(uint64_t* out) {
+    uint64_t x = *out;
+    for (int64_t i = 0; i < 20000000; i++) {
+        x = x * 6364136223846793005ull + 1442695040888963407ull;
+        benchmark::DoNotOptimize(x);
+    }
+    *out = x;
+}
+double processor_pair() {
+    uint64_t a = 1, b = 2;
+    auto start = std::chrono::steady_clock::now();
+    spin(&a);
+    double one = seconds_since(start);
+    start = std::chrono::steady_clock::now();
+    std::thread other(spin, &b);
+    spin(&a);
+    other.join();
+    double two = seconds_since(start);
+    benchmark::DoNotOptimize(a + b);
+    return two / one;
+}
+
 double median(std::vector<double> times) {
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
@@ -193,7 +220,7 @@ void report_ratios(const char* label, Sheet sheet, int rounds) {
     std::string path = sheet_path(sheet);
     int64_t bytes = sheet_bytes(sheet);
     std::vector<char> block((size_t)bytes);
-    std::vector<double> reads, imports, libraries;
+    std::vector<double> reads, imports, libraries, pairs;
     int64_t peak = 0, triangles = 0;
     // The first import of a run writes fresh scratch pages (the editor's
     // first mesh); the rounds after it reuse the scratch, as the meshes after
@@ -204,6 +231,7 @@ void report_ratios(const char* label, Sheet sheet, int rounds) {
     for (int r = 0; r < rounds; r++) {
         reads.push_back(time_fread(path, &block));
         imports.push_back(time_import(path, nullptr, nullptr));
+        pairs.push_back(processor_pair());
 #if TARNISK_HAVE_TINYOBJ
         libraries.push_back(time_library(path));
 #endif
@@ -217,6 +245,9 @@ void report_ratios(const char* label, Sheet sheet, int rounds) {
     std::printf("  import           %8.1f ms  %7.0f MB/s\n", best_import * 1e3, mb / best_import);
     std::printf("  import vs fread  %8.2fx  (throughput of the import / throughput of one fread; medians: %.2fx)\n",
                 best_read / best_import, median(reads) / median(imports));
+    std::printf("  two processors   %8.2fx  (median of the rounds, worst %.2fx: the same work on two threads at once\n"
+                "                               against one; 1.00 when both processors are free)\n",
+                median(pairs), *std::max_element(pairs.begin(), pairs.end()));
     std::printf("  first import     %8.1f ms  (fresh scratch: %.2fx fread)\n", first * 1e3, best_read / first);
     std::printf("  fresh memory     %8.1f ms  (writing as many never-used bytes as the first import added)\n",
                 fresh * 1e3);
